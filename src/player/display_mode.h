@@ -1,0 +1,10 @@
+#pragma once
+// The console text of a failed display-mode change.
+
+#include <string>
+
+// The explanation that goes with a non-zero result of a display-mode change.
+const char* displayModeErrorText(int result);
+
+// The whole console line for that result, newline included.
+std::string displayModeErrorLine(int result);
