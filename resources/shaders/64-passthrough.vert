@@ -1,0 +1,7 @@
+#version 120
+
+void main()
+{
+	gl_TexCoord[0] = gl_MultiTexCoord0;
+	gl_Position = ftransform();
+}
