@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs a command against an Xorg server of its own on the dummy video driver, which offers
+# several modes (1024x768 at the start, 800x600, 640x480 among others):
+#   with_xorg_dummy.sh -- command...
+# Exits 77 (the tests' skip code) with the reason when such a server cannot run here.
+set -u
+[ "${1:-}" = "--" ] && shift
+
+skip() { echo "SKIP: $*" >&2; exit 77; }
+
+command -v Xorg >/dev/null || skip "Xorg is not installed (xserver-xorg-core)"
+[ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || skip "the dummy video driver is not installed (xserver-xorg-video-dummy)"
+# Xorg takes a configuration file from an absolute path only when run by root.
+[ "$(id -u)" -eq 0 ] || skip "Xorg with a private configuration needs root here"
+
+dir=$(mktemp -d /tmp/xorg-dummy.XXXXXX)
+cat > "$dir/xorg.conf" <<'CONF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Monitor"
+  Identifier "Monitor0"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
+  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
+  Modeline "640x480" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync
+EndSection
+Section "Device"
+  Identifier "Card0"
+  Driver "dummy"
+  VideoRam 32768
+EndSection
+Section "Screen"
+  Identifier "Screen0"
+  Device "Card0"
+  Monitor "Monitor0"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1024x768" "800x600" "640x480"
+  EndSubSection
+EndSection
+CONF
+mkdir -p "$dir/conf.d"
+
+for _ in $(seq 1 50); do
+  d=$(( (RANDOM % 3000) + 3500 ))
+  [ -e "/tmp/.X${d}-lock" ] || [ -e "/tmp/.X11-unix/X${d}" ] || break
+done
+
+Xorg ":${d}" -noreset -nolisten tcp -novtswitch -config "$dir/xorg.conf" -configdir "$dir/conf.d" \
+  -logfile "$dir/xorg.log" >"$dir/out" 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$dir"' EXIT
+for _ in $(seq 1 100); do
+  [ -e "/tmp/.X11-unix/X${d}" ] && DISPLAY=":${d}" xrandr >/dev/null 2>&1 && break
+  kill -0 $server 2>/dev/null || break
+  sleep 0.1
+done
+if ! DISPLAY=":${d}" xrandr >/dev/null 2>&1; then
+  reason=$(grep -m1 '(EE)' "$dir/xorg.log" "$dir/out" 2>/dev/null | head -1)
+  skip "Xorg with the dummy driver did not start: ${reason:-no reason logged}"
+fi
+
+export DISPLAY=":${d}"
+export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+export LIBGL_ALWAYS_SOFTWARE=1
+"$@"
