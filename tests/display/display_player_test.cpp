@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,21 +19,35 @@ namespace {
 
 using Size = std::pair<int, int>;
 
-// Answers each size from `results` (anything not listed fails with -2) and records the calls.
+// Width, height and the result code a display gives for that size.
+struct Answer {
+    int width;
+    int height;
+    int result;
+};
+using Answers = std::vector<Answer>;
+
+// What the display answers for a size; sizes not listed fail with -2.
+int answerFor(const Answers& answers, Size size) {
+    for (const Answer& a : answers)
+        if (a.width == size.first && a.height == size.second) return a.result;
+    return -2;
+}
+
+// Stands in for the X server with `answers` and records the calls.
 class FakeDisplay {
 public:
-    explicit FakeDisplay(std::map<Size, int> results) : results_(std::move(results)) {
+    explicit FakeDisplay(Answers answers) : answers_(std::move(answers)) {
         platform::setDisplayChangeHandler([this](int width, int height) {
             calls.push_back({width, height});
-            auto found = results_.find({width, height});
-            return found == results_.end() ? -2 : found->second;
+            return answerFor(answers_, {width, height});
         });
     }
     ~FakeDisplay() { platform::setDisplayChangeHandler({}); }
     std::vector<Size> calls;
 
 private:
-    std::map<Size, int> results_;
+    Answers answers_;
 };
 
 // Collects what the process writes to standard error while it lives.
@@ -136,7 +149,7 @@ TEST(ChangeDisplayMode, SuccessWritesNothing) {
 // Each case: which sizes the display accepts, and which mode of the list must win.
 TEST(PrepareSettings, FirstAcceptedModeOfTheListWins) {
     struct Case {
-        std::map<Size, int> accepted;
+        Answers accepted;
         std::size_t winner;
     };
     std::vector<Case> cases;
@@ -150,8 +163,7 @@ TEST(PrepareSettings, FirstAcceptedModeOfTheListWins) {
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "winner " << c.winner);
-        std::map<Size, int> answers = c.accepted;
-        FakeDisplay display(answers);
+        FakeDisplay display(c.accepted);
         LumivexApp app;
         framework::Settings settings;
         settings.setTitle("LumivexApp");
@@ -163,13 +175,14 @@ TEST(PrepareSettings, FirstAcceptedModeOfTheListWins) {
         EXPECT_EQ(display.calls, expectedCalls);
         std::string expectedErrors;
         for (std::size_t i = 0; i < c.winner; ++i)
-            expectedErrors += displayModeErrorLine(answers[modeList[i]]);
+            expectedErrors += displayModeErrorLine(answerFor(c.accepted, modeList[i]));
         EXPECT_EQ(errors, expectedErrors);
 
         const Size mode = modeList[c.winner];
         EXPECT_EQ(settings.getWindowSize().x, mode.first);
         EXPECT_EQ(settings.getWindowSize().y, mode.second);
-        EXPECT_FLOAT_EQ(settings.getFrameRate(), mode == Size{1920, 1080} ? 500.0f : 60.0f);
+        const float limit = mode == Size{1920, 1080} ? 500.0f : 60.0f;
+        EXPECT_FLOAT_EQ(settings.getFrameRate(), limit);
         EXPECT_TRUE(settings.isFrameRateEnabled());
         EXPECT_TRUE(settings.isWindowPosSpecified());
         EXPECT_EQ(settings.getWindowPos().x, 0);
@@ -209,10 +222,10 @@ TEST(PrepareSettingsDeathTest, NoModeEndsTheProcessWithStatusZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // One line per mode tried, each with its own code, then exit(0) before any window.
     std::string expected;
-    std::map<Size, int> answers;
+    Answers answers;
     int code = -1;
     for (const Size& mode : modeList) {
-        answers[mode] = code;
+        answers.push_back({mode.first, mode.second, code});
         expected += displayModeErrorLine(code);
         code = code == -1 ? -6 : 1;
     }
