@@ -1,0 +1,511 @@
+#include "sound/sound.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <numeric>
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <mpg123.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sound {
+
+namespace {
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A device buffer of 20 ms where the rate allows it: SDL's silent output waits whole
+// milliseconds per buffer, so a buffer of a whole number of milliseconds keeps it in time.
+Uint16 bufferFramesFor(long rate) {
+    if (rate % 50 == 0 && rate / 50 <= 8192) return static_cast<Uint16>(rate / 50);
+    return 1024;
+}
+
+std::uint32_t toUnit(std::uint64_t frames, long rate, TimeUnit unit) {
+    if (unit == TimeUnit::Pcm) return static_cast<std::uint32_t>(frames);
+    return static_cast<std::uint32_t>(frames * 1000 / static_cast<std::uint64_t>(rate));
+}
+
+}  // namespace
+
+struct Sound::Decoder {
+    mpg123_handle* handle = nullptr;
+    int fd = -1;
+    bool used = false;                // has been played from, needs a rewind before replay
+    std::int64_t estimatedFrames = 0; // from the stream's header, 0 if unknown
+    std::int64_t knownFrames = -1;    // exact, once decoded to the end
+
+    ~Decoder() {
+        if (handle) {
+            mpg123_close(handle);
+            mpg123_delete(handle);
+        }
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// ---- System -------------------------------------------------------------------------------
+
+Result System_Create(System** system) {
+    if (!system) return Result::ErrInvalidParam;
+    static std::once_flag once;
+    std::call_once(once, [] { mpg123_init(); });
+    *system = new System();
+    return Result::Ok;
+}
+
+System::System() = default;
+System::~System() = default;
+
+bool System::openAudio(bool dummyOnly) {
+    if (dummyOnly) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (dummyOnly) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    audioOpen_ = ok;
+    const char* driver = ok ? SDL_GetCurrentAudioDriver() : nullptr;
+    onDummy_ = driver && std::strcmp(driver, "dummy") == 0;
+    return ok;
+}
+
+void System::closeAudio() {
+    if (audioOpen_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioOpen_ = false;
+    onDummy_ = false;
+}
+
+Result System::init(int maxChannels, InitFlags, void*) {
+    if (initialised_) return Result::ErrInitialized;
+    if (maxChannels < 1 || maxChannels > 4093) return Result::ErrInvalidParam;
+    if (!openAudio(false) && !openAudio(true)) return Result::ErrOutput;
+    channels_.reserve(static_cast<std::size_t>(maxChannels));
+    for (int i = 0; i < maxChannels; ++i) channels_.emplace_back(new Channel(this));
+    initialised_ = true;
+    return Result::Ok;
+}
+
+unsigned System::openDevice(Channel* channel) {
+    const Sound* sound = channel->sound_;
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(sound->rate_);
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(sound->channelCount_);
+    want.samples = bufferFramesFor(sound->rate_);
+    want.callback = &Channel::deviceCallback;
+    want.userdata = channel;
+    SDL_AudioSpec have{};
+    SDL_AudioDeviceID device = audioOpen_ ? SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0) : 0;
+    if (device == 0 && !onDummy_) {
+        // No usable device: go over to the silent output, unless another channel still plays
+        // on the real one.
+        bool othersOpen = std::any_of(channels_.begin(), channels_.end(),
+                                      [](const auto& c) { return c->device_ != 0; });
+        if (!othersOpen) {
+            closeAudio();
+            if (openAudio(true)) device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        }
+    }
+    channel->bufferFrames_ = want.samples;
+    return device;
+}
+
+Result System::update() {
+    if (!initialised_) return Result::ErrUninitialized;
+    for (std::size_t i = 0; i < channels_.size(); ++i) channels_[i]->service();
+    return Result::Ok;
+}
+
+Result System::createStream(const char* name, Mode, void*, Sound** sound) {
+    if (!sound) return Result::ErrInvalidParam;
+    *sound = nullptr;
+    if (!initialised_) return Result::ErrUninitialized;
+    if (!name) return Result::ErrInvalidParam;
+    auto* created = new Sound(this);
+    Result why = Result::Ok;
+    if (!created->open(name, &why)) {
+        delete created;
+        return why;
+    }
+    sounds_.push_back(created);
+    *sound = created;
+    return Result::Ok;
+}
+
+Result System::playSound(int channelIndex, Sound* sound, bool paused, Channel** channel) {
+    if (channel) *channel = nullptr;
+    if (!initialised_) return Result::ErrUninitialized;
+    if (!sound) return Result::ErrInvalidHandle;
+    if (sound->system_ != this) return Result::ErrInvalidParam;
+    if (channelIndex < -1 || channelIndex >= static_cast<int>(channels_.size()))
+        return Result::ErrInvalidParam;
+
+    // A stream plays on one channel at a time: playing it again starts it over.
+    if (sound->playingOn_) sound->playingOn_->stop();
+    if (sound->decoder_->used && !sound->rewind()) return Result::ErrFormat;
+
+    Channel* target = nullptr;
+    if (channelIndex >= 0) {
+        target = channels_[static_cast<std::size_t>(channelIndex)].get();
+    } else {
+        for (auto& c : channels_)
+            if (!c->sound_) {
+                target = c.get();
+                break;
+            }
+        if (!target) {
+            // Reuse the channel whose stream ended first.
+            for (auto& c : channels_)
+                if (c->ended_ && (!target || c->startedAt_ < target->startedAt_)) target = c.get();
+        }
+        if (!target) return Result::ErrNoFreeChannel;
+    }
+    if (target->sound_) target->stop();
+
+    target->sound_ = sound;
+    target->callback_ = nullptr;
+    target->paused_ = paused;
+    target->ended_ = false;
+    target->fired_.clear();
+    target->reported_ = 0;
+    target->handedFrames_ = 0;
+    target->decodedFrames_ = 0;
+    target->decoderDone_ = false;
+    target->lastFillNs_ = 0;
+    target->frameBytes_ = 2 * sound->channelCount_;
+    sound->playingOn_ = target;
+    sound->decoder_->used = true;
+
+    target->device_ = openDevice(target);
+    if (target->device_ == 0) {
+        target->sound_ = nullptr;
+        sound->playingOn_ = nullptr;
+        return Result::ErrOutput;
+    }
+    target->startedAt_ = ++playCounter_;
+    if (!paused) SDL_PauseAudioDevice(target->device_, 0);
+    if (channel) *channel = target;
+    return Result::Ok;
+}
+
+Result System::getChannelsPlaying(int* playing) {
+    if (!playing) return Result::ErrInvalidParam;
+    int count = 0;
+    for (auto& c : channels_) {
+        bool p = false;
+        if (c->sound_ && c->isPlaying(&p) == Result::Ok && p) ++count;
+    }
+    *playing = count;
+    return Result::Ok;
+}
+
+void System::forget(Sound* sound) {
+    sounds_.erase(std::remove(sounds_.begin(), sounds_.end(), sound), sounds_.end());
+}
+
+Result System::release() {
+    while (!sounds_.empty()) sounds_.back()->release();
+    for (auto& c : channels_)
+        if (c->sound_) c->stop();
+    channels_.clear();
+    closeAudio();
+    delete this;
+    return Result::Ok;
+}
+
+// ---- Sound --------------------------------------------------------------------------------
+
+Sound::Sound(System* system) : system_(system), decoder_(new Decoder) {}
+Sound::~Sound() = default;
+
+bool Sound::open(const char* name, Result* why) {
+    // Non-blocking open so that a FIFO or device under that name can't hold us up.
+    int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = Result::ErrFileNotFound;
+        return false;
+    }
+    decoder_->fd = fd;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        *why = Result::ErrFileNotFound;
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+
+    int error = MPG123_OK;
+    mpg123_handle* h = mpg123_new(nullptr, &error);
+    if (!h) {
+        *why = Result::ErrFormat;
+        return false;
+    }
+    decoder_->handle = h;
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // 16-bit samples at the stream's own rate; the output device is opened to match.
+    mpg123_format_none(h);
+    const long* rates = nullptr;
+    std::size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (std::size_t i = 0; i < rateCount; ++i)
+        mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_open_fd(h, fd) != MPG123_OK ||
+        mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        channels < 1 || channels > 2) {
+        *why = Result::ErrFormat;
+        return false;
+    }
+    rate_ = rate;
+    channelCount_ = channels;
+    off_t length = mpg123_length(h);
+    decoder_->estimatedFrames = length > 0 ? static_cast<std::int64_t>(length) : 0;
+    return true;
+}
+
+bool Sound::rewind() {
+    decoder_->knownFrames = -1;
+    return mpg123_seek(decoder_->handle, 0, SEEK_SET) >= 0;
+}
+
+Result Sound::addSyncPoint(unsigned offset, TimeUnit unit, const char* name, SyncPoint** point) {
+    if (point) *point = nullptr;
+    std::uint64_t frame;
+    if (unit == TimeUnit::Ms)
+        frame = static_cast<std::uint64_t>(offset) * static_cast<std::uint64_t>(rate_) / 1000;
+    else if (unit == TimeUnit::Pcm)
+        frame = offset;
+    else
+        return Result::ErrInvalidParam;
+    syncPoints_.emplace_back(new SyncPoint{frame, name ? name : ""});
+    if (point) *point = syncPoints_.back().get();
+    return Result::Ok;
+}
+
+Result Sound::getLength(std::uint32_t* length, TimeUnit unit) {
+    if (!length) return Result::ErrInvalidParam;
+    if (unit != TimeUnit::Ms && unit != TimeUnit::Pcm) return Result::ErrInvalidParam;
+    std::int64_t frames =
+        decoder_->knownFrames >= 0 ? decoder_->knownFrames : decoder_->estimatedFrames;
+    *length = toUnit(static_cast<std::uint64_t>(frames), rate_, unit);
+    return Result::Ok;
+}
+
+Result Sound::release() {
+    if (playingOn_) playingOn_->stop();
+    system_->forget(this);
+    delete this;
+    return Result::Ok;
+}
+
+// ---- Channel ------------------------------------------------------------------------------
+
+void Channel::deviceCallback(void* self, unsigned char* out, int length) {
+    static_cast<Channel*>(self)->fill(out, length);
+}
+
+// Audio thread: decode straight into the device's buffer, silence after the end.
+void Channel::fill(unsigned char* out, int length) {
+    std::int64_t startNs = nowNs();
+    Sound::Decoder& decoder = *sound_->decoder_;
+    const auto total = static_cast<std::size_t>(length);
+    std::size_t done = 0;
+    bool finished = decoderDone_;
+    int idle = 0;
+    while (!finished && done < total) {
+        std::size_t got = 0;
+        int r = mpg123_read(decoder.handle, out + done, total - done, &got);
+        done += got;
+        if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+            if (r == MPG123_NEW_FORMAT) {
+                long rate = 0;
+                int channels = 0, encoding = 0;
+                mpg123_getformat(decoder.handle, &rate, &channels, &encoding);
+                if (rate != sound_->rate_ || channels != sound_->channelCount_) finished = true;
+            }
+            if (got == 0 && ++idle > 16) finished = true;
+            continue;
+        }
+        finished = true;  // end of stream, or a fault the decoder can't get past
+    }
+    done -= done % static_cast<std::size_t>(frameBytes_);
+    std::memset(out + done, 0, total - done);
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    handedFrames_ += total / static_cast<std::size_t>(frameBytes_);
+    decodedFrames_ += done / static_cast<std::size_t>(frameBytes_);
+    decoderDone_ = finished;
+    lastFillNs_ = startNs;
+}
+
+std::uint64_t Channel::playedFrames() {
+    if (ended_) return reported_;
+    std::uint64_t played = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (handedFrames_ > 0) {
+            // The buffer handed last is still to play; the one before has played for as long
+            // as the clock says since then.
+            std::uint64_t base = handedFrames_ > bufferFrames_ ? handedFrames_ - bufferFrames_ : 0;
+            std::int64_t elapsed = paused_ ? 0 : std::max<std::int64_t>(0, nowNs() - lastFillNs_);
+            played = base + static_cast<std::uint64_t>(elapsed) *
+                                static_cast<std::uint64_t>(sound_->rate_) / 1000000000ull;
+            played = std::min(played, handedFrames_);
+            if (decoderDone_) played = std::min(played, decodedFrames_);
+        }
+    }
+    reported_ = std::max(reported_, played);
+    return reported_;
+}
+
+// Main thread: the stream has played to its end.
+void Channel::finish() {
+    if (device_) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    reported_ = decodedFrames_;
+    sound_->decoder_->knownFrames = static_cast<std::int64_t>(decodedFrames_);
+    ended_ = true;
+}
+
+// Main thread, from System::update: sync points passed, then the end.
+void Channel::service() {
+    if (!sound_ || ended_) return;
+    Sound* sound = sound_;
+    std::uint64_t played = playedFrames();
+
+    auto& points = sound->syncPoints_;
+    if (fired_.size() < points.size()) fired_.resize(points.size(), false);
+    std::vector<std::size_t> order(points.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return points[a]->frame < points[b]->frame; });
+    for (std::size_t i : order) {
+        if (fired_[i] || points[i]->frame > played) continue;
+        fired_[i] = true;
+        if (callback_) callback_(this, ChannelCallbackType::SyncPoint, points[i].get(), nullptr);
+        if (sound_ != sound || ended_) return;  // the callback stopped or replaced us
+    }
+
+    bool done;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done = decoderDone_ && played >= decodedFrames_;
+    }
+    if (done) {
+        finish();
+        if (callback_) callback_(this, ChannelCallbackType::End, nullptr, nullptr);
+    }
+}
+
+Result Channel::setCallback(ChannelCallback callback) {
+    if (!sound_) return Result::ErrInvalidHandle;
+    callback_ = callback;
+    return Result::Ok;
+}
+
+Result Channel::getPosition(std::uint32_t* position, TimeUnit unit) {
+    if (!sound_) return Result::ErrInvalidHandle;
+    if (!position || (unit != TimeUnit::Ms && unit != TimeUnit::Pcm)) return Result::ErrInvalidParam;
+    *position = toUnit(playedFrames(), sound_->rate_, unit);
+    return Result::Ok;
+}
+
+Result Channel::isPlaying(bool* playing) {
+    if (!playing) return Result::ErrInvalidParam;
+    *playing = false;
+    if (!sound_) return Result::ErrInvalidHandle;
+    if (ended_) return Result::Ok;
+    std::uint64_t played = playedFrames();
+    std::lock_guard<std::mutex> lock(mutex_);
+    *playing = !(decoderDone_ && played >= decodedFrames_);
+    return Result::Ok;
+}
+
+Result Channel::setPaused(bool paused) {
+    if (!sound_) return Result::ErrInvalidHandle;
+    if (ended_ || paused == paused_) return Result::Ok;
+    if (paused) {
+        playedFrames();  // hold the position where it is
+        SDL_PauseAudioDevice(device_, 1);
+        std::lock_guard<std::mutex> lock(mutex_);
+        paused_ = true;
+    } else {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            paused_ = false;
+            lastFillNs_ = nowNs();
+        }
+        SDL_PauseAudioDevice(device_, 0);
+    }
+    return Result::Ok;
+}
+
+Result Channel::stop() {
+    if (!sound_) return Result::ErrInvalidHandle;
+    if (device_) SDL_CloseAudioDevice(device_);  // waits for the audio thread to leave
+    device_ = 0;
+    sound_->playingOn_ = nullptr;
+    sound_ = nullptr;
+    callback_ = nullptr;
+    ended_ = false;
+    fired_.clear();
+    return Result::Ok;
+}
+
+// ---- Null-safe forms ----------------------------------------------------------------------
+
+Result init(System* system, int maxChannels, InitFlags flags, void* extraDriverData) {
+    return system ? system->init(maxChannels, flags, extraDriverData) : Result::ErrInvalidHandle;
+}
+Result update(System* system) { return system ? system->update() : Result::ErrInvalidHandle; }
+Result createStream(System* system, const char* name, Mode mode, void* extraInfo, Sound** sound) {
+    if (!system) {
+        if (sound) *sound = nullptr;
+        return Result::ErrInvalidHandle;
+    }
+    return system->createStream(name, mode, extraInfo, sound);
+}
+Result playSound(System* system, int channelIndex, Sound* sound, bool paused, Channel** channel) {
+    if (!system) {
+        if (channel) *channel = nullptr;
+        return Result::ErrInvalidHandle;
+    }
+    return system->playSound(channelIndex, sound, paused, channel);
+}
+Result getChannelsPlaying(System* system, int* channels) {
+    return system ? system->getChannelsPlaying(channels) : Result::ErrInvalidHandle;
+}
+Result release(System* system) { return system ? system->release() : Result::ErrInvalidHandle; }
+Result addSyncPoint(Sound* sound, unsigned offset, TimeUnit unit, const char* name,
+                    SyncPoint** point) {
+    if (!sound) {
+        if (point) *point = nullptr;
+        return Result::ErrInvalidHandle;
+    }
+    return sound->addSyncPoint(offset, unit, name, point);
+}
+Result getLength(Sound* sound, std::uint32_t* length, TimeUnit unit) {
+    return sound ? sound->getLength(length, unit) : Result::ErrInvalidHandle;
+}
+Result release(Sound* sound) { return sound ? sound->release() : Result::ErrInvalidHandle; }
+Result setCallback(Channel* channel, ChannelCallback callback) {
+    return channel ? channel->setCallback(callback) : Result::ErrInvalidHandle;
+}
+Result getPosition(Channel* channel, std::uint32_t* position, TimeUnit unit) {
+    return channel ? channel->getPosition(position, unit) : Result::ErrInvalidHandle;
+}
+Result isPlaying(Channel* channel, bool* playing) {
+    return channel ? channel->isPlaying(playing) : Result::ErrInvalidHandle;
+}
+Result setPaused(Channel* channel, bool paused) {
+    return channel ? channel->setPaused(paused) : Result::ErrInvalidHandle;
+}
+Result stop(Channel* channel) { return channel ? channel->stop() : Result::ErrInvalidHandle; }
+
+}  // namespace sound

@@ -1,0 +1,219 @@
+#pragma once
+// A small streaming sound library: one System, streams (Sound) decoded from MP3 files with
+// libmpg123 while they play, and their playback (Channel) through an SDL audio device opened at
+// the stream's own rate.
+//
+// Calling through a handle that may be null
+// -----------------------------------------
+// Every operation exists twice:
+//   - as a member function (system->update()), for code that holds a handle it knows is valid;
+//   - as a free function in this namespace taking the handle first (sound::update(system)).
+// The free functions accept a null handle: they do nothing, leave the outputs alone (except
+// the out-handles of create operations, which are set to null) and return
+// Result::ErrInvalidHandle. Code that keeps handles which may be null, or which may have been
+// left null by a failed create, calls the free functions only; a member call through a null
+// pointer is never made.
+//
+// Playback model
+// --------------
+// - Decoding runs on SDL's audio thread, a device buffer at a time: only a few kilobytes of
+//   the file are in memory at once.
+// - A channel's position is the part of the stream the output has played: frames handed to
+//   the device, less the buffer the device has yet to play, advanced with the clock between
+//   two device callbacks. It never goes back. At the end of the stream it holds at the
+//   stream's length and isPlaying turns false; the channel keeps its handle until it is
+//   stopped, its sound released or, with every channel taken, it is reused by playSound.
+// - Sync points fire once each, in offset order, when the position has passed them. The
+//   channel callback is called from System::update on the caller's thread, never from the
+//   audio thread. At the end of a stream the callback gets ChannelCallbackType::End once.
+// - When no audio device can be opened, the system switches to SDL's silent "dummy" output,
+//   which runs in real time, so positions still advance. Nothing is written to the console.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sound {
+
+enum class Result : int {
+    Ok = 0,
+    ErrInvalidHandle,   // null handle, or a channel that no longer plays anything
+    ErrInvalidParam,    // argument out of range or unsupported
+    ErrFileNotFound,    // the file can't be opened, or isn't a regular file
+    ErrFormat,          // the file isn't a stream this library can decode
+    ErrOutput,          // no audio output could be opened, not even the silent one
+    ErrInitialized,     // init called twice
+    ErrUninitialized,   // the system has not been initialised
+    ErrNoFreeChannel,   // every channel is in use
+};
+
+enum class ChannelCallbackType : int {
+    End = 0,         // the stream has played to its end
+    VirtualVoice = 1,  // never sent by this library; kept so that the numbering is stable
+    SyncPoint = 2,   // playback has passed a sync point; data1 is the SyncPoint*
+};
+
+enum class TimeUnit : unsigned {
+    Ms = 1,      // milliseconds
+    Pcm = 2,     // sample frames at the stream's rate
+};
+
+// Flags of System::init. The library has one way of working; other bits are accepted and
+// ignored.
+using InitFlags = unsigned;
+constexpr InitFlags initNormal = 0x20;
+
+// Modes of System::createStream: a stream decoded while it plays, played once. Other bits are
+// accepted and ignored (there is no looping).
+using Mode = unsigned;
+constexpr Mode modeStream = 0x40;
+
+class System;
+class Sound;
+class Channel;
+struct SyncPoint;
+
+using ChannelCallback = Result (*)(Channel* channel, ChannelCallbackType type, void* data1,
+                                   void* data2);
+
+// Creates a system; it does nothing until init.
+Result System_Create(System** system);
+
+class System {
+public:
+    // Opens the audio subsystem with room for maxChannels channels playing at once.
+    Result init(int maxChannels, InitFlags flags, void* extraDriverData);
+    // Runs the channels' bookkeeping and delivers their callbacks on this thread.
+    Result update();
+    // Opens name as a stream. On failure *sound is null.
+    Result createStream(const char* name, Mode mode, void* extraInfo, Sound** sound);
+    // Plays sound from its beginning on channelIndex, or on any free channel with -1.
+    // On failure *channel is null.
+    Result playSound(int channelIndex, Sound* sound, bool paused, Channel** channel);
+    // Number of channels that are playing now.
+    Result getChannelsPlaying(int* channels);
+    // Stops every channel, frees every sound and the system itself.
+    Result release();
+
+    System(const System&) = delete;
+    System& operator=(const System&) = delete;
+
+private:
+    friend Result System_Create(System**);
+    friend class Sound;
+    friend class Channel;
+    System();
+    ~System();
+
+    bool openAudio(bool dummyOnly);
+    void closeAudio();
+    unsigned openDevice(Channel* channel);
+    void forget(Sound* sound);
+
+    bool initialised_ = false;
+    bool audioOpen_ = false;
+    bool onDummy_ = false;
+    std::vector<std::unique_ptr<Channel>> channels_;
+    std::vector<Sound*> sounds_;
+    std::uint64_t playCounter_ = 0;
+};
+
+struct SyncPoint {
+    std::uint64_t frame;  // offset in frames at the stream's rate
+    std::string name;
+};
+
+class Sound {
+public:
+    // Adds a named point at offset; *point, if given, receives it (valid until release).
+    Result addSyncPoint(unsigned offset, TimeUnit unit, const char* name, SyncPoint** point);
+    // Length in the given unit as far as it is known (exact once the stream has been decoded
+    // to its end; before that, the decoder's estimate).
+    Result getLength(std::uint32_t* length, TimeUnit unit);
+    // Stops the channel that plays it and frees it.
+    Result release();
+
+    Sound(const Sound&) = delete;
+    Sound& operator=(const Sound&) = delete;
+
+private:
+    friend class System;
+    friend class Channel;
+    Sound(System* system);
+    ~Sound();
+    bool open(const char* name, Result* why);
+    bool rewind();
+
+    System* system_;
+    struct Decoder;
+    std::unique_ptr<Decoder> decoder_;
+    long rate_ = 0;
+    int channelCount_ = 0;
+    std::vector<std::unique_ptr<SyncPoint>> syncPoints_;
+    Channel* playingOn_ = nullptr;
+};
+
+class Channel {
+public:
+    // The callback for this channel's events; null removes it.
+    Result setCallback(ChannelCallback callback);
+    // What the output has played of the stream, in the given unit.
+    Result getPosition(std::uint32_t* position, TimeUnit unit);
+    Result isPlaying(bool* playing);
+    Result setPaused(bool paused);
+    Result stop();
+
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+private:
+    friend class System;
+    friend class Sound;
+    Channel(System* system) : system_(system) {}
+
+    static void deviceCallback(void* self, unsigned char* out, int length);
+    void fill(unsigned char* out, int length);
+    std::uint64_t playedFrames();
+    void finish();
+    void service();
+
+    System* system_;
+    Sound* sound_ = nullptr;   // null while the channel is free
+    unsigned device_ = 0;      // SDL audio device, 0 when closed
+    ChannelCallback callback_ = nullptr;
+    std::uint64_t startedAt_ = 0;  // play order, for reuse of ended channels
+    bool paused_ = false;
+    bool ended_ = false;       // end reported; device closed
+    std::vector<bool> fired_;  // per sync point of the sound
+    std::uint64_t reported_ = 0;
+
+    // Shared with the audio thread.
+    std::mutex mutex_;
+    std::uint64_t handedFrames_ = 0;    // frames given to the device, silence included
+    std::uint64_t decodedFrames_ = 0;   // frames of the stream among them
+    bool decoderDone_ = false;
+    std::int64_t lastFillNs_ = 0;       // steady clock at the last device callback
+    int frameBytes_ = 0;
+    unsigned bufferFrames_ = 0;
+};
+
+// Null-safe forms of every operation (see the top of this file).
+Result init(System* system, int maxChannels, InitFlags flags, void* extraDriverData);
+Result update(System* system);
+Result createStream(System* system, const char* name, Mode mode, void* extraInfo, Sound** sound);
+Result playSound(System* system, int channelIndex, Sound* sound, bool paused, Channel** channel);
+Result getChannelsPlaying(System* system, int* channels);
+Result release(System* system);
+Result addSyncPoint(Sound* sound, unsigned offset, TimeUnit unit, const char* name,
+                    SyncPoint** point);
+Result getLength(Sound* sound, std::uint32_t* length, TimeUnit unit);
+Result release(Sound* sound);
+Result setCallback(Channel* channel, ChannelCallback callback);
+Result getPosition(Channel* channel, std::uint32_t* position, TimeUnit unit);
+Result isPlaying(Channel* channel, bool* playing);
+Result setPaused(Channel* channel, bool paused);
+Result stop(Channel* channel);
+
+}  // namespace sound
