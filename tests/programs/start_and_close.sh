@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# start_and_close.sh <program> <close_window>: the program opens its window, keeps drawing
+# frames, and ends with status 0 once the window is asked to close.
+set -u
+program=$1
+close_window=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"   # no soundtrack here: the show stands still, which is all this needs
+
+"$program" 2>"$work/stderr" &
+pid=$!
+
+window=""
+for _ in $(seq 1 200); do
+  window=$(xdotool search --pid "$pid" 2>/dev/null | head -n 1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  echo "no window appeared"; kill "$pid" 2>/dev/null; cat "$work/stderr"; exit 1
+fi
+
+# Frames run: the picture changes from the first black frame to the effect, and the title
+# is rewritten by the show.
+sleep 3
+title=$(xdotool getwindowname "$window")
+echo "title: '$title'"
+case "$title" in
+  " Time = "*) ;;
+  *) echo "the show did not write its title"; kill "$pid"; exit 1 ;;
+esac
+kill -0 "$pid" || { echo "program ended early"; cat "$work/stderr"; exit 1; }
+
+"$close_window" "$window"
+for _ in $(seq 1 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "program did not end after its window was closed"; kill -9 "$pid"; exit 1
+fi
+wait "$pid"
+status=$?
+echo "status: $status"
+cat "$work/stderr"
+[ "$status" -eq 0 ]
