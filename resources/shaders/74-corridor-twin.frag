@@ -138,6 +138,7 @@ void main()
 		if (mat > 0.5) base = vec3(1.0);
 		col = base * (vec3(1.2, 1.05, 0.9) * lamp + vec3(0.08, 0.1, 0.16) * fill) * ao;
 		col += vec3(1.0, 0.9, 0.8) * pow(clamp(dot(reflect(rd, n), lv), 0.0, 1.0), 32.0) * lamp * 2.0;
+		if (mat > 0.5) col += vec3(0.3, 0.31, 0.34) * ao * (0.6 + 0.4 * n.y);
 		col = mix(col, bg, 1.0 - exp(-0.008 * d * d));
 	}
 	col += vec3(0.6, 0.4, 1.0) * glow * 0.005;
