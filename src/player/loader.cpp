@@ -7,9 +7,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -33,13 +33,33 @@ std::string resourceText(int number) {
     return std::string(source->asText());
 }
 
-// The dropped path as the file system spells it.
+// The dropped path as the file system spells it: UTF-8, whatever the process's locale.
 std::string nativePath(const std::wstring& path) {
-    try {
-        return std::filesystem::path(path).string();
-    } catch (const std::exception&) {
-        throw std::runtime_error("the dropped path cannot be spelled as a file name");
+    std::string out;
+    out.reserve(path.size());
+    for (wchar_t wc : path) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xc0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else if (c < 0x10000) {
+            if (c >= 0xd800 && c <= 0xdfff) throw std::runtime_error("the dropped path is not a valid file name");
+            out += static_cast<char>(0xe0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else if (c <= 0x10ffff) {
+            out += static_cast<char>(0xf0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else {
+            throw std::runtime_error("the dropped path is not a valid file name");
+        }
     }
+    if (out.find('\0') != std::string::npos) throw std::runtime_error("the dropped path is not a valid file name");
+    return out;
 }
 
 // A shader text is plain text: valid UTF-8 (ASCII in practice) with no control bytes other

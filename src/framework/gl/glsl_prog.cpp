@@ -60,9 +60,8 @@ GLuint buildProgram(std::string_view vertexSource, std::string_view fragmentSour
     glAttachShader(program, vertex);
     glAttachShader(program, fragment);
     glLinkProgram(program);
-    // The program keeps what it needs; the stage objects go once it is linked.
-    glDetachShader(program, vertex);
-    glDetachShader(program, fragment);
+    // Flagged for deletion, the stages stay attached (and their sources readable) until the
+    // program goes.
     glDeleteShader(vertex);
     glDeleteShader(fragment);
     GLint ok = GL_FALSE;
