@@ -315,7 +315,7 @@ Canvas wingedFigure() {
     for (int sideSign : {-1, 1}) {
         auto X = [&](Vec2 p) { return Vec2{800 + sideSign * (p.x - 800), p.y}; };
         // The arm of the wing: shoulder, wrist, tip (drawn for the right wing, mirrored).
-        const Vec2 shoulder{835, 330}, c1{960, 200}, c2{1150, 110}, tip{1500, 70};
+        const Vec2 shoulder{835, 330}, c1{950, 210}, c2{1100, 130}, tip{1370, 95};
         auto arm = [&](double s) {
             const double u = 1 - s;
             return shoulder * (u * u * u) + c1 * (3 * u * u * s) + c2 * (3 * u * s * s) + tip * (s * s * s);
@@ -324,7 +324,7 @@ Canvas wingedFigure() {
             int count;
             double lenBase, lenGain, width, start;
         };
-        const Row rows[] = {{30, 300, 260, 46, 0.02}, {24, 170, 120, 40, 0.0}, {18, 80, 50, 30, 0.0}};
+        const Row rows[] = {{30, 280, 200, 44, 0.02}, {24, 160, 100, 38, 0.0}, {18, 75, 45, 28, 0.0}};
         for (int r = 0; r < 3; ++r) {
             const Row& row = rows[r];
             for (int i = row.count - 1; i >= 0; --i) {
@@ -369,8 +369,8 @@ Canvas wingedFigure() {
     strokeCircle(c, {800, 238}, 40, 1.2, edge, 0.7f);
 
     // Loose feathers falling.
-    const Vec2 loose[] = {{420, 700}, {1230, 640}, {1130, 820}};
-    const double turn[] = {0.5, 2.3, 1.4};
+    const Vec2 loose[] = {{420, 700}, {1230, 640}, {1090, 790}};
+    const double turn[] = {0.5, 2.3, -0.4};
     for (int i = 0; i < 3; ++i) feather(loose[i], turn[i], 90, 22, 0.1);
     return c;
 }

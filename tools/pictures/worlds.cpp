@@ -47,7 +47,7 @@ Canvas planetMap() {
         const V3 q = p * 1.7;
         const V3 warp{fbm3(q.x + 3.1, q.y, q.z, 4, 11), fbm3(q.x, q.y + 7.7, q.z, 4, 12), fbm3(q.x, q.y, q.z + 1.9, 4, 13)};
         const V3 r = q + warp * 0.9;
-        const double e = fbm3(r.x, r.y, r.z, 8, 21) + 0.05;
+        const double e = fbm3(r.x, r.y, r.z, 8, 21) - 0.06;
         const double moist = fbm3(p.x * 3 + 9, p.y * 3, p.z * 3, 5, 31);
         Color ground;
         if (e < 0) {
@@ -65,7 +65,7 @@ Canvas planetMap() {
             ground = ground * static_cast<float>(0.85 + 0.3 * fbm3(p.x * 20, p.y * 20, p.z * 20, 3, 41));
         }
         // Ice caps with ragged edges.
-        const double ice = smoothstep(66, 72, alat + fbm3(p.x * 6, p.y * 6, p.z * 6, 4, 51) * 14 + (e > 0 ? 4 : 0));
+        const double ice = smoothstep(72, 77, alat + fbm3(p.x * 6, p.y * 6, p.z * 6, 4, 51) * 14 + (e > 0 ? 4 : 0));
         ground = mix(ground, rgb(0.90, 0.93, 0.96), static_cast<float>(ice));
         // Clouds: swirls from warped noise, storm belts in the middle latitudes, streaks at the equator.
         const V3 cq = p * 3.2;
@@ -73,7 +73,7 @@ Canvas planetMap() {
         const V3 cr = cq + cw * 1.4;
         double cloud = fbm3(cr.x, cr.y * 1.6, cr.z, 6, 71) + 0.12 * std::cos(lat * 5.5) - 0.02;
         cloud += 0.1 * std::exp(-std::pow(alat / 6, 2)) * fbm3(p.x * 12, p.y * 3, p.z * 12, 3, 81);
-        const double cover = smoothstep(0.02, 0.32, cloud);
+        const double cover = smoothstep(0.08, 0.36, cloud);
         return mix(ground, rgb(0.97, 0.97, 0.98), static_cast<float>(cover * 0.92));
     });
     return c;
@@ -209,7 +209,9 @@ Canvas cloudTops() {
             const double step = std::max(0.002, footprint / 38.0);
             const double dx = (density(q + e1 * step) - d) / step, dy = (density(q + e2 * step) - d) / step;
             const V3 sn = norm(n - (e1 * dx + e2 * dy) * 0.035);
-            const double cover = smoothstep(0.0, 0.3, d + 0.06);
+            // Large weather systems: clear patches and dense fields.
+            const double system = fbm3(p.x / 520.0, p.y / 520.0, p.z / 520.0, 3, 231);
+            const double cover = smoothstep(0.0, 0.28, d + 0.02 + system * 0.55);
             const double lit = clamp01(0.35 + 0.85 * dot(sn, sun));
             Color cloud = mix(rgb(0.42, 0.50, 0.66), rgb(1.0, 0.97, 0.92), static_cast<float>(lit));
             cloud = cloud * static_cast<float>(0.8 + 0.25 * smoothstep(0.1, 0.5, d));
