@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Runs one program on the X server in DISPLAY and checks, from outside, what its display-mode
+# choice did:
+#   run_program.sh <program> <error lines> <window WxH | none> [<frame-rate limit>] [xrandr]
+# <error lines>: how many "Error -2 occurred. The graphics mode is not supported." lines the run
+# writes, and no other "Error " line. "none": the program ends with status 0 without creating
+# any window. With "xrandr", the desktop must show the window's size while the program runs and
+# its first size again once it has ended.
+set -u
+program=$1 errors=$2 window=$3 limit=${4:-} randr=${5:-}
+
+fail() { echo "FAIL: $*" >&2; [ -s "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2; exit 1; }
+desktop() { xrandr 2>/dev/null | sed -n 's/.*current \([0-9]*\) x \([0-9]*\),.*/\1x\2/p'; }
+
+work=$(mktemp -d /tmp/display-run.XXXXXX)
+pid=""
+trap '[ -n "$pid" ] && kill -TERM $pid 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work"
+
+check_errors() {
+    local count
+    count=$(grep -c '^Error ' "$work/stderr")
+    [ "$count" -eq "$errors" ] || fail "expected $errors \"Error \" lines, saw $count"
+    if grep '^Error ' "$work/stderr" | grep -qvx 'Error -2 occurred. The graphics mode is not supported.'; then
+        fail "unexpected \"Error \" line text"
+    fi
+}
+
+before=$(desktop)
+if [ -n "$randr" ] && [ "$before" = "$window" ]; then
+    fail "the desktop starts at $before already; a real change needs another size"
+fi
+
+if [ "$window" = none ]; then
+    # Every window the program could make is a child of the root: watch for its creation.
+    xev -root -event substructure >"$work/xev" 2>&1 &
+    watcher=$!
+    sleep 0.3
+    timeout 20 "$program" 2>"$work/stderr"
+    status=$?
+    sleep 0.2
+    kill $watcher 2>/dev/null; wait $watcher 2>/dev/null
+    [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
+    ! grep -q CreateNotify "$work/xev" || fail "a window was created"
+    check_errors
+    [ "$(desktop)" = "$before" ] || fail "desktop changed from $before to $(desktop)"
+    echo "ok: no mode fits, exit 0 without a window, $errors error line(s)"
+    exit 0
+fi
+
+# SDL writes the Motif decoration hints only where a window manager has made their atom known;
+# make it known as a window manager would.
+xprop -root -f _MOTIF_WM_HINTS 32c -set _MOTIF_WM_HINTS 0
+xprop -root -remove _MOTIF_WM_HINTS
+
+"$program" 2>"$work/stderr" &
+pid=$!
+win=""
+for _ in $(seq 1 300); do
+    win=$(xdotool search --pid $pid 2>/dev/null | head -1)
+    [ -n "$win" ] && break
+    kill -0 $pid 2>/dev/null || fail "program ended before its window appeared"
+    sleep 0.1
+done
+[ -n "$win" ] || fail "no window within 30 s"
+
+info=$(xwininfo -id "$win")
+x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+w=$(sed -n 's/.*Width: *//p' <<<"$info")
+h=$(sed -n 's/.*Height: *//p' <<<"$info")
+[ "${w}x${h}" = "$window" ] || fail "window is ${w}x${h}, expected $window"
+[ "$x" = 0 ] && [ "$y" = 0 ] || fail "window at ($x, $y), expected (0, 0)"
+
+# Motif hints: flags with the decorations bit (2), decorations 0 = neither border nor caption.
+motif=$(xprop -id "$win" _MOTIF_WM_HINTS)
+read -r flags _ decorations _ < <(sed -n 's/.*= *//p' <<<"$motif" | tr -d ',')
+[ -n "${flags:-}" ] || fail "no Motif hints on the window: $motif"
+(( (flags & 2) != 0 && decorations == 0 )) || fail "window has decorations: $motif"
+
+# Not resizable: the smallest and largest size are both the window's size.
+hints=$(xprop -id "$win" WM_NORMAL_HINTS)
+grep -q "program specified minimum size: $w by $h" <<<"$hints" &&
+    grep -q "program specified maximum size: $w by $h" <<<"$hints" || fail "window is resizable: $hints"
+
+if [ -n "$randr" ]; then
+    [ "$(desktop)" = "$window" ] || fail "desktop is $(desktop) while running, expected $window"
+fi
+
+# Each frame writes the title; its changes over a few seconds give the frame rate.
+frame_rate() {
+    local changes
+    changes=$(timeout "$1" xprop -id "$win" -spy WM_NAME | wc -l)
+    echo $(( (changes - 1) / $1 ))
+}
+if [ -n "$limit" ]; then
+    if [ "$limit" -le 60 ]; then
+        fps=$(frame_rate 3)
+        (( fps <= limit + limit / 10 )) || fail "$fps frames per second, above the limit $limit"
+    else
+        # Frames must cost less than a sixtieth of a second for a higher limit to show; a busy
+        # machine gets a few tries.
+        for _ in 1 2 3 4 5; do
+            fps=$(frame_rate 2)
+            (( fps > 66 )) && break
+        done
+        (( fps > 66 )) || fail "$fps frames per second: held to 60, expected the limit $limit"
+    fi
+    echo "frames per second: $fps (limit $limit)"
+fi
+
+xdotool windowfocus --sync "$win" 2>/dev/null
+xdotool key --window "$win" Escape
+for _ in $(seq 1 150); do
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 $pid 2>/dev/null && fail "program still running 15 s after Escape"
+wait $pid
+status=$?
+pid=""
+[ "$status" -eq 0 ] || fail "exit status $status, expected 0"
+check_errors
+[ "$(desktop)" = "$before" ] || fail "desktop is $(desktop) after the run, expected $before again"
+echo "ok: window $window at (0, 0), borderless, fixed size, $errors error line(s), exit 0"
