@@ -1,5 +1,3 @@
 // Stand-ins until the files that own these land; each owner deletes its block here.
 #include "player/lumivex_app.h"
 
-// --- texture_set.cpp
-void LumivexApp::loadTextureSet() {}
