@@ -25,13 +25,15 @@ float columns(vec3 p)
 	// Fold the cross-section again and again: every fold mirrors, turns and shifts it,
 	// so one thin shaft becomes a cluster of fluted ones.
 	vec2 q = p.xz;
+	float shift = 0.13;
 	for (int i = 0; i < FOLDS; i++) {
 		q = abs(q);
-		q = foldTurn * q - vec2(0.028, 0.011);
+		q = foldTurn * q - vec2(shift, 0.35 * shift);
+		shift *= 0.8;
 	}
-	float shaft = length(q) - 0.055 - 0.015 * sin(p.y * 5.0 + r * 8.0);
+	float shaft = length(q) - 0.05 - 0.012 * sin(p.y * 5.0 + r * 8.0);
 	shaft = max(shaft, r - 0.62);
-	float core = r - 0.32;
+	float core = r - 0.2;
 	return min(min(shaft, core), min(drum, collar));
 }
 
@@ -96,7 +98,7 @@ void main()
 	vec2 p = (2.0 * gl_FragCoord.xy - iResolution.xy) / iResolution.y;
 	vec3 rd = normalize(p.x * rt + p.y * up + 1.5 * fw);
 
-	vec3 fogCol = vec3(0.16, 0.17, 0.2) + vec3(0.25, 0.2, 0.14) * clamp(rd.y * 0.5 + 0.5, 0.0, 1.0);
+	vec3 fogCol = vec3(0.02, 0.022, 0.03) + vec3(0.05, 0.035, 0.02) * clamp(rd.y * 0.5 + 0.5, 0.0, 1.0);
 
 	float s = 0.0;
 	float d = 1.0;
@@ -117,18 +119,20 @@ void main()
 			dif *= softShadow(pos + n * 0.01, l);
 		float occ = occlusion(pos, n);
 		float spe = pow(clamp(dot(reflect(rd, n), l), 0.0, 1.0), 16.0);
-		vec3 stone = vec3(0.62, 0.56, 0.48) * (0.85 + 0.15 * sin(pos.y * 3.0 + 0.35 * t * 3.0));
+		vec3 stone = vec3(0.45, 0.38, 0.30) * (0.85 + 0.15 * sin(pos.y * 3.0 + 0.35 * t * 3.0));
 		col = stone * (vec3(1.25, 1.1, 0.9) * dif + vec3(0.22, 0.25, 0.32) * occ * (0.6 + 0.4 * n.y));
 		col += 0.2 * spe * dif;
-		col = mix(fogCol, col, exp(-0.012 * s * s));
+		col = mix(fogCol, col, exp(-0.02 * s * s));
 	}
 	col = pow(clamp(col, 0.0, 1.0), vec3(0.4545));
 
 	vec2 b = vec2(q.x, (q.y - 0.12) / 0.76);
 	vec2 uv4 = vec2(0.08 + 0.84 * b.x + 0.006 * t, 0.92 - 0.84 * b.y + 0.002 * t);
 	vec2 uv5 = vec2(0.12 + 0.76 * b.x - 0.004 * t, 0.88 - 0.76 * b.y - 0.003 * t);
+	// The print is white on black and is added; the winged figure is ink on pale paper, so
+	// it is laid on as ink: the same weight, applied by multiplying.
 	col += (t - 10.0) / 25.0 * texture2D(iChannel4, uv4).rgb;
-	col += (t + 10.0) / 25.0 * texture2D(iChannel5, uv5).rgb;
+	col = mix(col, col * texture2D(iChannel5, uv5).rgb, (t + 10.0) / 25.0);
 
 	gl_FragColor = vec4(clamp(col, 0.0, 1.0), 1.0);
 }
