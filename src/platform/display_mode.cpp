@@ -159,10 +159,14 @@ int realChange(int width, int height) {
     Connection connection;
     Display* display = connection.get();
     if (!display) return DisplayChangeFailed;
-    if (!hasCrtcRandr(display)) return DisplayChangeFailed;
 
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
+    // Without per-output control a screen of the right size still needs no change.
+    if (!hasCrtcRandr(display)) {
+        bool same = DisplayWidth(display, screen) == width && DisplayHeight(display, screen) == height;
+        return same ? DisplayChangeSuccessful : DisplayChangeFailed;
+    }
     Target target;
     if (!findTarget(display, root, target)) return DisplayChangeFailed;
 

@@ -84,3 +84,13 @@ TEST(DisplaySettings, HandlerStandsInForTheServerUntilCleared) {
     EXPECT_EQ(platform::changeDisplaySettings(1, 2), platform::DisplayChangeFailed);
     EXPECT_EQ(calls, 2);
 }
+
+TEST(DisplaySettings, WithoutRandrOnlyTheScreensOwnSizeSucceeds) {
+    const char* expect = std::getenv("NO_RANDR_SCREEN");
+    if (!expect) GTEST_SKIP() << "run under with_xvfb_no_randr.sh with NO_RANDR_SCREEN=WxH";
+    int width = 0, height = 0;
+    ASSERT_TRUE(platform::currentDisplaySize(width, height));
+    EXPECT_EQ(std::to_string(width) + "x" + std::to_string(height), expect);
+    EXPECT_EQ(platform::changeDisplaySettings(width, height), platform::DisplayChangeSuccessful);
+    EXPECT_EQ(platform::changeDisplaySettings(640, 480), platform::DisplayChangeFailed);
+}
