@@ -7,7 +7,7 @@
 # any window. With "xrandr", the desktop must show the window's size while the program runs and
 # its first size again once it has ended.
 set -u
-program=$1 errors=$2 window=$3 limit=${4:-} randr=${5:-}
+program=$(realpath "$1") errors=$2 window=$3 limit=${4:-} randr=${5:-}
 
 fail() { echo "FAIL: $*" >&2; [ -s "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2; exit 1; }
 desktop() { xrandr 2>/dev/null | sed -n 's/.*current \([0-9]*\) x \([0-9]*\),.*/\1x\2/p'; }
