@@ -5,7 +5,7 @@
 
 #define PI 3.14159265
 
-const vec3 sunDir = vec3(-0.62, 0.36, 0.70);
+const vec3 sunDir = vec3(0.09, 0.41, 0.91);
 
 vec4 planet;
 vec4 moon;
@@ -20,13 +20,14 @@ vec3 linear(vec3 c)
 	return pow(c, vec3(2.2));
 }
 
-// card off channel 1, squeezed into a centred square as high as the frame;
+// card off channel 1, squeezed into a centred square as high as the frame and
+// closing in gently enough that the longest list stays inside the band;
 // rows are stored top first
 vec3 card(vec2 frag, float t)
 {
 	vec2 q = vec2((frag.x - 0.5) * iResolution.x / iResolution.y + 0.5, frag.y);
 	if (q.x < 0.0 || q.x > 1.0) return vec3(0.0);
-	vec2 c = 0.5 + (q - 0.5) / (1.0 + 0.012 * t);
+	vec2 c = 0.5 + (q - 0.5) / (1.0 + 0.003 * t);
 	return linear(texture2D(iChannel1, vec2(c.x, 1.0 - c.y)).rgb);
 }
 
@@ -97,8 +98,8 @@ vec4 spheres(vec2 frag, float t)
 {
 	float a = 0.55 * t + 1.3;
 	vec3 axis = vec3(cos(a), 0.18 * sin(0.8 * a), sin(a));
-	planet = vec4(-0.3 * axis, 0.68);
-	moon = vec4(1.3 * axis + vec3(0.0, 0.1 * sin(1.3 * t), 0.0), 0.26);
+	planet = vec4(-0.3 * axis, 0.55);
+	moon = vec4(1.25 * axis + vec3(0.0, 0.1 * sin(1.3 * t), 0.0), 0.24);
 
 	float ca = 0.21 * t + 0.4;
 	vec3 ro = vec3(9.0 * sin(ca), 1.6 + 0.6 * sin(0.3 * t), 9.0 * cos(ca));
@@ -106,7 +107,7 @@ vec4 spheres(vec2 frag, float t)
 	vec3 rt = normalize(cross(vec3(0.0, 1.0, 0.0), fw));
 	vec3 up = cross(fw, rt);
 	// the pair sits in the lower right, clear of the card's lettering
-	vec2 uv = (frag * iResolution.xy - 0.5 * iResolution.xy) / iResolution.y - vec2(0.47, -0.16);
+	vec2 uv = (frag * iResolution.xy - 0.5 * iResolution.xy) / iResolution.y - vec2(0.5, -0.255);
 	float focal = 1.6;
 	vec3 rd = normalize(uv.x * rt + uv.y * up + focal * fw);
 	float pix = 1.0 / (iResolution.y * focal);
@@ -141,7 +142,7 @@ void main()
 	col = col * (1.0 - s.a * min(burst, 1.0)) + s.rgb * s.a * burst;
 
 	vec2 sv = vec2(frag.x, 1.0 - frag.y);
-	vec3 chart = linear(texture2D(iChannel4, sv * 0.85 + vec2(0.011 * t, -0.006 * t)).rgb);
+	vec3 chart = linear(texture2D(iChannel4, sv * 0.5 + vec2(0.02 + 0.009 * t, 0.25 - 0.004 * t)).rgb);
 	col += chart * (t - 10.0) / 25.0;
 
 	col = pow(clamp(col, 0.0, 1.0), vec3(1.0 / 2.2));
