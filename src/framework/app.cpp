@@ -106,6 +106,9 @@ public:
         app_->prepareSettings(&app_->settings_);
 
         if (!openWindow()) {
+            // Without a window nothing was set up, but what the settings changed (the desktop
+            // mode) is still shutdown's to put back.
+            app_->shutdown();
             delete app_;
             SDL_Quit();
             return 1;
