@@ -123,7 +123,7 @@ void main()
 		float fill = clamp(dot(n, ld), 0.0, 1.0);
 		vec3 base = mix(vec3(0.75, 0.45, 0.3), vec3(0.1, 0.8, 0.7), step(3.5, tr));
 		base = mix(base, vec3(0.35, 0.2, 0.15), step(tr, 0.5));
-		if (mat > 0.5) base = vec3(0.85);
+		if (mat > 0.5) base = vec3(0.7);
 		col = base * (vec3(1.2, 1.05, 0.9) * lamp + vec3(0.08, 0.1, 0.16) * fill) * ao;
 		col += vec3(1.0, 0.9, 0.8) * pow(clamp(dot(reflect(rd, n), lv), 0.0, 1.0), 32.0) * lamp * 2.0;
 		col = mix(col, bg, 1.0 - exp(-0.008 * d * d));
