@@ -109,6 +109,7 @@ std::vector<std::string> activeUniforms(const framework::gl::GlslProg& program) 
         glGetActiveUniform(program.getHandle(), static_cast<GLuint>(i), sizeof name, &length, &size, &type, name);
         std::string n(name, static_cast<std::size_t>(length));
         if (n.size() > 3 && n.compare(n.size() - 3, 3, "[0]") == 0) n.resize(n.size() - 3);
+        if (n.rfind("gl_", 0) == 0) continue;  // built-in state, e.g. ftransform's matrix
         names.push_back(n);
     }
     return names;

@@ -51,7 +51,7 @@ private:
 framework::gl::GlslProgRef buildEffect(int number);
 std::string effectFragmentSource(int number);
 
-// Names of the program's active uniforms (array elements reported without "[0]").
+// Names of the program's own active uniforms (arrays without "[0]", built-in gl_ state left out).
 std::vector<std::string> activeUniforms(const framework::gl::GlslProg& program);
 
 struct Inputs {
