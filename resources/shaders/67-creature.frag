@@ -73,8 +73,8 @@ void main()
 	foldOffset = vec3(1.0, 1.0 + 0.12 * sin(0.7 * t), 1.0 + 0.1 * cos(0.45 * t));
 
 	vec2 p = (2.0 * gl_FragCoord.xy - iResolution.xy) / iResolution.y;
-	vec3 ro = vec3(0.3, 0.45, -4.9);
-	vec3 fw = normalize(vec3(-0.25, 0.05, 0.0) - ro);
+	vec3 ro = vec3(0.1, 0.35, -4.1);
+	vec3 fw = normalize(vec3(-0.3, 0.15, 0.0) - ro);
 	vec3 rt = normalize(cross(vec3(0.0, 1.0, 0.0), fw));
 	vec3 rd = normalize(p.x * rt + p.y * cross(fw, rt) + 2.3 * fw);
 
