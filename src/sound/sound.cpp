@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <mpg123.h>
 #include <sys/stat.h>
@@ -21,11 +22,27 @@ std::int64_t nowNs() {
         .count();
 }
 
-// A device buffer of 20 ms where the rate allows it: SDL's silent output waits whole
-// milliseconds per buffer, so a buffer of a whole number of milliseconds keeps it in time.
-Uint16 bufferFramesFor(long rate) {
-    if (rate % 50 == 0 && rate / 50 <= 8192) return static_cast<Uint16>(rate / 50);
-    return 1024;
+// About 20 ms per device buffer (SDL wants a power of two); the silent output, which nobody
+// hears, wakes less often: 50 ms.
+unsigned bufferFramesFor(long rate, bool silent) {
+    if (silent) return rate % 20 == 0 ? static_cast<unsigned>(rate / 20) : 2048u;
+    return rate > 48000 ? 2048u : 1024u;
+}
+
+extern "C" void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// SDL's ALSA backend leaves libasound's error printing on, which writes a screenful to stderr
+// on a machine without a sound card. SDL loads the same library, so its handler is ours.
+void quietAlsa() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* library = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        if (auto set = reinterpret_cast<SetHandler>(::dlsym(library, "snd_lib_error_set_handler")))
+            set(&silentAlsaError);
+    });
 }
 
 std::uint32_t toUnit(std::uint64_t frames, long rate, TimeUnit unit) {
@@ -65,6 +82,7 @@ System::System() = default;
 System::~System() = default;
 
 bool System::openAudio(bool dummyOnly) {
+    quietAlsa();
     if (dummyOnly) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     if (dummyOnly) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
@@ -90,29 +108,38 @@ Result System::init(int maxChannels, InitFlags, void*) {
     return Result::Ok;
 }
 
-unsigned System::openDevice(Channel* channel) {
+bool System::openOutput(Channel* channel) {
     const Sound* sound = channel->sound_;
+    if (onDummy_) {
+        channel->bufferFrames_ = bufferFramesFor(sound->rate_, true);
+        channel->silentStop_ = false;
+        channel->silentPaused_ = channel->paused_;
+        channel->silent_ = std::thread(&Channel::silentOutput, channel);
+        return true;
+    }
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(sound->rate_);
     want.format = AUDIO_S16SYS;
     want.channels = static_cast<Uint8>(sound->channelCount_);
-    want.samples = bufferFramesFor(sound->rate_);
+    want.samples = static_cast<Uint16>(bufferFramesFor(sound->rate_, false));
     want.callback = &Channel::deviceCallback;
     want.userdata = channel;
     SDL_AudioSpec have{};
     SDL_AudioDeviceID device = audioOpen_ ? SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0) : 0;
-    if (device == 0 && !onDummy_) {
+    if (device == 0) {
         // No usable device: go over to the silent output, unless another channel still plays
         // on the real one.
         bool othersOpen = std::any_of(channels_.begin(), channels_.end(),
                                       [](const auto& c) { return c->device_ != 0; });
-        if (!othersOpen) {
-            closeAudio();
-            if (openAudio(true)) device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        }
+        if (othersOpen) return false;
+        closeAudio();
+        if (!openAudio(true) || !onDummy_) return false;
+        return openOutput(channel);
     }
     channel->bufferFrames_ = want.samples;
-    return device;
+    channel->device_ = device;
+    if (!channel->paused_) SDL_PauseAudioDevice(device, 0);
+    return true;
 }
 
 Result System::update() {
@@ -181,14 +208,12 @@ Result System::playSound(int channelIndex, Sound* sound, bool paused, Channel** 
     sound->playingOn_ = target;
     sound->decoder_->used = true;
 
-    target->device_ = openDevice(target);
-    if (target->device_ == 0) {
+    if (!openOutput(target)) {
         target->sound_ = nullptr;
         sound->playingOn_ = nullptr;
         return Result::ErrOutput;
     }
     target->startedAt_ = ++playCounter_;
-    if (!paused) SDL_PauseAudioDevice(target->device_, 0);
     if (channel) *channel = target;
     return Result::Ok;
 }
@@ -344,6 +369,48 @@ void Channel::fill(unsigned char* out, int length) {
     lastFillNs_ = startNs;
 }
 
+// Waits for the audio thread to leave, so the decoder is ours again.
+void Channel::closeOutput() {
+    if (device_) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    if (silent_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(silentMutex_);
+            silentStop_ = true;
+        }
+        silentWake_.notify_all();
+        silent_.join();
+    }
+}
+
+void Channel::pauseOutput(bool paused) {
+    if (device_) SDL_PauseAudioDevice(device_, paused ? 1 : 0);
+    {
+        std::lock_guard<std::mutex> lock(silentMutex_);
+        silentPaused_ = paused;
+    }
+    silentWake_.notify_all();
+}
+
+// The silent output: a buffer per period, against absolute deadlines so that it never drifts.
+void Channel::silentOutput() {
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(bufferFrames_) *
+                                      static_cast<std::size_t>(frameBytes_));
+    const auto rate = static_cast<std::uint64_t>(sound_->rate_);
+    std::unique_lock<std::mutex> lock(silentMutex_);
+    while (!silentStop_) {
+        silentWake_.wait(lock, [this] { return silentStop_ || !silentPaused_; });
+        const auto start = std::chrono::steady_clock::now();
+        for (std::uint64_t k = 1; !silentStop_ && !silentPaused_; ++k) {
+            lock.unlock();
+            fill(buffer.data(), static_cast<int>(buffer.size()));
+            lock.lock();
+            const auto deadline = start + std::chrono::nanoseconds(k * bufferFrames_ * 1000000000ull / rate);
+            silentWake_.wait_until(lock, deadline, [this] { return silentStop_ || silentPaused_; });
+        }
+    }
+}
+
 std::uint64_t Channel::playedFrames() {
     if (ended_) return reported_;
     std::uint64_t played = 0;
@@ -366,8 +433,7 @@ std::uint64_t Channel::playedFrames() {
 
 // Main thread: the stream has played to its end.
 void Channel::finish() {
-    if (device_) SDL_CloseAudioDevice(device_);
-    device_ = 0;
+    closeOutput();
     reported_ = decodedFrames_;
     sound_->decoder_->knownFrames = static_cast<std::int64_t>(decodedFrames_);
     ended_ = true;
@@ -432,7 +498,7 @@ Result Channel::setPaused(bool paused) {
     if (ended_ || paused == paused_) return Result::Ok;
     if (paused) {
         playedFrames();  // hold the position where it is
-        SDL_PauseAudioDevice(device_, 1);
+        pauseOutput(true);
         std::lock_guard<std::mutex> lock(mutex_);
         paused_ = true;
     } else {
@@ -441,15 +507,14 @@ Result Channel::setPaused(bool paused) {
             paused_ = false;
             lastFillNs_ = nowNs();
         }
-        SDL_PauseAudioDevice(device_, 0);
+        pauseOutput(false);
     }
     return Result::Ok;
 }
 
 Result Channel::stop() {
     if (!sound_) return Result::ErrInvalidHandle;
-    if (device_) SDL_CloseAudioDevice(device_);  // waits for the audio thread to leave
-    device_ = 0;
+    closeOutput();
     sound_->playingOn_ = nullptr;
     sound_ = nullptr;
     callback_ = nullptr;

@@ -26,12 +26,18 @@
 // - Sync points fire once each, in offset order, when the position has passed them. The
 //   channel callback is called from System::update on the caller's thread, never from the
 //   audio thread. At the end of a stream the callback gets ChannelCallbackType::End once.
-// - When no audio device can be opened, the system switches to SDL's silent "dummy" output,
-//   which runs in real time, so positions still advance. Nothing is written to the console.
+// - When no audio device can be opened, the system switches to SDL's silent "dummy" output so
+//   that positions still advance. On that output the channel is paced by a thread of its own
+//   against the steady clock (SDL's dummy device sleeps whole milliseconds per buffer and
+//   drifts by a percent or two), so the silent clock runs in real time. Nothing is written to
+//   the console: ALSA's own error printing is switched off before SDL probes it.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -109,7 +115,7 @@ private:
 
     bool openAudio(bool dummyOnly);
     void closeAudio();
-    unsigned openDevice(Channel* channel);
+    bool openOutput(Channel* channel);
     void forget(Sound* sound);
 
     bool initialised_ = false;
@@ -175,13 +181,20 @@ private:
 
     static void deviceCallback(void* self, unsigned char* out, int length);
     void fill(unsigned char* out, int length);
+    void closeOutput();
+    void pauseOutput(bool paused);
+    void silentOutput();
     std::uint64_t playedFrames();
     void finish();
     void service();
 
     System* system_;
     Sound* sound_ = nullptr;   // null while the channel is free
-    unsigned device_ = 0;      // SDL audio device, 0 when closed
+    unsigned device_ = 0;      // SDL audio device, 0 when closed or silent
+    std::thread silent_;       // the paced silent output, when on the dummy driver
+    std::mutex silentMutex_;
+    std::condition_variable silentWake_;
+    bool silentStop_ = false, silentPaused_ = false;
     ChannelCallback callback_ = nullptr;
     std::uint64_t startedAt_ = 0;  // play order, for reuse of ended channels
     bool paused_ = false;
