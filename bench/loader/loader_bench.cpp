@@ -1,6 +1,7 @@
 // Frame times of the main thread while the loader compiles a burst of effect programs,
 // against idle frames. Run under Xvfb:
-//   tests/support/with_xvfb.sh -s 640x480 -- loader_bench [--draw N] [--idle FRAMES] [--rounds R]
+//   tests/support/with_xvfb.sh -s 640x480 -- loader_bench [--draw N] [--idle FRAMES] [--cycles C]
+// Idle stretches and bursts alternate, so that both sides see the same load on the machine.
 // Prints p50 and p99 of both, and their ratios.
 
 #include <epoxy/gl.h>
@@ -22,8 +23,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int drawId = 67;        // the effect the main thread keeps drawing
-int idleFrames = 240;
-int rounds = 2;         // each round requests every body 67..83 once
+int idleFrames = 80;    // frames of each idle stretch
+int cycles = 6;         // idle stretch, then a burst of every body 67..83 once
 
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0.0;
@@ -70,21 +71,22 @@ public:
         last_ = now;
         ++frames_;
 
-        if (!bursting_ && frames_ == idleFrames + 21) {
+        if (!bursting_ && frames_ > 20 && ++idleCount_ >= idleFrames) {
             bursting_ = true;
+            idleCount_ = 0;
             burstStart_ = now;
-            for (int r = 0; r < rounds; ++r)
-                for (int id = 67; id <= 83; ++id) requestQueue->pushFront(ShaderRequest(id));
-            wanted_ = rounds * 17;
+            for (int id = 67; id <= 83; ++id) requestQueue->pushFront(ShaderRequest(id));
+            wanted_ += 17;
         }
-        while (bursting_ && resultQueue->isNotEmpty()) {
+        while (resultQueue->isNotEmpty()) {
             ShaderRequest r;
             resultQueue->popBack(r);
             if (r.program) ++built_;
         }
-        if (bursting_ && built_ >= wanted_) {
-            burstSeconds_ = std::chrono::duration<double>(now - burstStart_).count();
-            quit();
+        if (bursting_ && built_ >= wanted_ && !requestQueue->isNotEmpty()) {
+            bursting_ = false;
+            burstSeconds_ += std::chrono::duration<double>(now - burstStart_).count();
+            if (++cyclesDone_ == cycles) quit();
         }
     }
 
@@ -113,8 +115,8 @@ public:
         LumivexApp::shutdown();
         const double idle50 = percentile(idle_, 0.5), idle99 = percentile(idle_, 0.99);
         const double burst50 = percentile(burst_, 0.5), burst99 = percentile(burst_, 0.99);
-        std::printf("loader burst bench: 640x480, drawing FRAG %d, %d programs (bodies 67..83 x %d)\n",
-                    drawId, wanted_, rounds);
+        std::printf("loader burst bench: 640x480, drawing FRAG %d, %d cycles of %d idle frames and a burst of bodies 67..83\n",
+                    drawId, cycles, idleFrames);
         std::printf("  burst: %d built in %.2f s (%.1f ms each)\n", built_, burstSeconds_,
                     built_ ? 1000.0 * burstSeconds_ / built_ : 0.0);
         std::printf("  idle  frames: %4zu  p50 %7.2f ms  p99 %7.2f ms\n", idle_.size(), idle50, idle99);
@@ -131,6 +133,8 @@ private:
     int frames_ = 0;
     bool bursting_ = false;
     int wanted_ = 0;
+    int idleCount_ = 0;
+    int cyclesDone_ = 0;
     int built_ = 0;
     double burstSeconds_ = 0;
 };
@@ -141,7 +145,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--draw")) drawId = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--idle")) idleFrames = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--cycles")) cycles = std::atoi(argv[i + 1]);
     }
     // Every program of the burst is compiled for real, not fetched from an earlier run's cache.
     ::setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
