@@ -70,17 +70,25 @@ awk -v durs="${durations[*]}" -v started="$started" -v ended="$ended" '
       printf "%s: effect %d lasted %.3f s, scored %.1f s\n", status, k, took, d[k + 1]
     }
     total = ended - started
-    printf "run took %.1f s\n", total
-    if (total < 185 || total > 260) { print "FAIL: the run took " total " s"; bad = 1 }
+    printf "run took %.1f s of wall time; effects 1 to 27 ran from %.3f s to %.3f s of playback\n", total, pos[1] / 1000.0, pos[27] / 1000.0
+    if (total < 185 || total > 400) { print "FAIL: the run took " total " s"; bad = 1 }
     exit bad
   }' "$out/changes.txt" || fail=1
 
-# Entry 27 stays for 15 s and its end is the end of the run.
-last_wall=$(awk '$3 == 27 { print $1; exit }' "$out/changes.txt")
-if [ -n "$last_wall" ]; then
-  stay=$(echo "$ended - $last_wall" | bc)
-  echo "effect 27 until exit: $stay s"
-  if [ "$(echo "$stay < 14.2 || $stay > 17" | bc)" -eq 1 ]; then echo "FAIL: effect 27 stayed $stay s"; fail=1; fi
+# Entry 27 stays for 15 s of playback and the switch out of it ends the run. The title shows
+# effect 28 for one frame only, so when the poll missed it the wall clock has to do; the
+# playback clock may run behind the wall clock on a loaded machine, never ahead.
+pos27=$(awk '$3 == 27 { print $2; exit }' "$out/changes.txt")
+pos28=$(awk '$3 == 28 { print $2; exit }' "$out/changes.txt")
+wall27=$(awk '$3 == 27 { print $1; exit }' "$out/changes.txt")
+if [ -n "$pos27" ] && [ -n "$pos28" ]; then
+  stay=$(echo "($pos28 - $pos27) / 1000" | bc -l)
+  echo "effect 27 lasted $stay s of playback"
+  if [ "$(echo "$stay < 14.7 || $stay > 15.6" | bc -l)" -eq 1 ]; then echo "FAIL: effect 27 stayed $stay s"; fail=1; fi
+elif [ -n "$wall27" ]; then
+  stay=$(echo "$ended - $wall27" | bc -l)
+  echo "effect 27 until exit: $stay s of wall time"
+  if [ "$(echo "$stay < 14.5 || $stay > 30" | bc -l)" -eq 1 ]; then echo "FAIL: effect 27 stayed $stay s"; fail=1; fi
 fi
 [ "$fail" -eq 0 ] && echo PASS
 exit "$fail"
