@@ -430,3 +430,17 @@ TEST_F(DroppedFiles, EveryBadKindGivesOneLineAndNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartLoader, WithoutAWindowReportsFailureAndStartsNoThread) {
+    LumivexApp app;
+    app.requestQueue = new ShaderQueue(100);
+    app.resultQueue = new ShaderQueue(100);
+    EXPECT_FALSE(app.startLoader());
+    EXPECT_FALSE(app.loaderThread);
+    delete app.resultQueue;
+    delete app.requestQueue;
+}
+
+}  // namespace
