@@ -22,10 +22,11 @@ std::int64_t nowNs() {
         .count();
 }
 
-// About 20 ms per device buffer (SDL wants a power of two); the silent output, which nobody
-// hears, wakes less often: 50 ms.
+// About 20 ms per device buffer (SDL wants a power of two). The silent output, which nobody
+// hears, takes half a second at a time: every wake-up costs, and the position is interpolated
+// between buffers anyway.
 unsigned bufferFramesFor(long rate, bool silent) {
-    if (silent) return rate % 20 == 0 ? static_cast<unsigned>(rate / 20) : 2048u;
+    if (silent) return rate % 2 == 0 ? static_cast<unsigned>(rate / 2) : 16384u;
     return rate > 48000 ? 2048u : 1024u;
 }
 
