@@ -16,7 +16,9 @@ namespace {
 // Sends standard error to a file while alive, and gives back what was written.
 class StderrCapture {
 public:
-    StderrCapture() : path_(std::string(::testing::TempDir()) + "console_capture.txt") {
+    // Each test runs in a process of its own, possibly at the same time as the others.
+    StderrCapture()
+        : path_(std::string(::testing::TempDir()) + "console_capture_" + std::to_string(getpid()) + ".txt") {
         saved_ = dup(STDERR_FILENO);
         FILE* f = std::fopen(path_.c_str(), "w");
         dup2(fileno(f), STDERR_FILENO);
@@ -28,6 +30,7 @@ public:
         std::ifstream in(path_);
         std::stringstream all;
         all << in.rdbuf();
+        std::remove(path_.c_str());
         return all.str();
     }
 
