@@ -9,6 +9,7 @@
 #include <array>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "player/frame.h"
 #include "player/timeline.h"
@@ -439,4 +440,33 @@ TEST(Update, HandOver) {
     };
     EXPECT_EQ(runProbe(app), 0);
     EXPECT_TRUE(ran);
+}
+
+TEST(Update, TitleShowsLargePositionsUnsigned) {
+    std::vector<std::string> titles;
+    auto* app = new ProbeApp;
+    app->afterSetup = [](ProbeApp&) { timelineCount = 29; };
+    app->onFrame = [&](ProbeApp& a, int) {
+        a.quit();
+        // No soundtrack channel: the sound step leaves the position as set here.
+        for (std::uint32_t position : {0u, 2147483647u, 2147483648u, 3000000000u, 4294967295u}) {
+            musicPosition = position;
+            timelineIndex = 5;
+            a.playerUpdate();
+            titles.push_back(a.getWindow()->getTitle());
+        }
+        ShaderRequest record(76);
+        record.program = solidProgram(1.0f, 1.0f, 1.0f);
+        a.resultQueue->pushFront(record);
+        musicPosition = 3000000000u;
+        a.playerUpdate();
+        EXPECT_EQ(a.switchTime, static_cast<double>(3000000000.0f / 1000.0f));
+        EXPECT_GT(a.switchTime, 0.0);
+        musicPosition = 0;
+        timelineIndex = 0;
+    };
+    EXPECT_EQ(runProbe(app), 0);
+    EXPECT_EQ(titles, (std::vector<std::string>{" Time = 0 Effect = 5", " Time = 2147483647 Effect = 5",
+                                                " Time = 2147483648 Effect = 5", " Time = 3000000000 Effect = 5",
+                                                " Time = 4294967295 Effect = 5"}));
 }
