@@ -23,10 +23,10 @@ std::int64_t nowNs() {
 }
 
 // About 20 ms per device buffer (SDL wants a power of two). The silent output, which nobody
-// hears, takes half a second at a time: every wake-up costs, and the position is interpolated
-// between buffers anyway.
+// hears, takes two seconds at a time: every wake-up costs (and finds the decoder's caches cold),
+// and the position is interpolated between buffers anyway.
 unsigned bufferFramesFor(long rate, bool silent) {
-    if (silent) return rate % 2 == 0 ? static_cast<unsigned>(rate / 2) : 16384u;
+    if (silent) return static_cast<unsigned>(2 * rate);
     return rate > 48000 ? 2048u : 1024u;
 }
 
