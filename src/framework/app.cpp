@@ -276,9 +276,16 @@ private:
         const Settings& s = app_->settings_;
         if (!s.isFrameRateEnabled() || s.getFrameRate() <= 0.0f) return;
         auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / s.getFrameRate()));
+        // nextFrame_ is when this frame was due to start; a frame that ran over its period
+        // lets the next one start at once instead of sleeping on top of it.
         auto now = Clock::now();
-        if (nextFrame_ == Clock::time_point{} || now - nextFrame_ > period) nextFrame_ = now;
-        nextFrame_ += period;
+        if (nextFrame_ == Clock::time_point{}) nextFrame_ = now;
+        auto due = nextFrame_ + period;
+        if (now >= due) {
+            nextFrame_ = now;
+            return;
+        }
+        nextFrame_ = due;
         std::this_thread::sleep_until(nextFrame_);
     }
 
