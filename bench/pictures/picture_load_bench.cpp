@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,9 +77,10 @@ std::size_t decodeRaw(tjhandle tj) {
         int w, h, sub, cs;
         tjDecompressHeader3(tj, data->data(), data->size(), &w, &h, &sub, &cs);
         const bool grey = cs == TJCS_GRAY;
-        std::vector<std::uint8_t> px(static_cast<size_t>(w) * h * (grey ? 1 : 3));
-        tjDecompress2(tj, data->data(), data->size(), px.data(), w, 0, h, grey ? TJPF_GRAY : TJPF_RGB, 0);
-        total += px.size();
+        const size_t n = static_cast<size_t>(w) * h * (grey ? 1 : 3);
+        std::unique_ptr<std::uint8_t[]> px(new std::uint8_t[n]);
+        tjDecompress2(tj, data->data(), data->size(), px.get(), w, 0, h, grey ? TJPF_GRAY : TJPF_RGB, 0);
+        total += n;
     }
     return total;
 }

@@ -36,15 +36,18 @@ ImageSourceRef decodeJpeg(const std::uint8_t* bytes, std::size_t size) {
     }
     if (width <= 0 || height <= 0) throw ImageIoExc("Failed to decode JPEG image: empty picture");
     const bool grey = colorspace == TJCS_GRAY;
-    const int channels = grey ? 1 : 3;
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * channels);
+    // Colour is kept as RGBX (X = 0xFF): GL takes four bytes per texel as they are, where three
+    // would be repacked texel by texel.
+    const int stride = grey ? 1 : 4;
+    // Not zero-filled: the decoder writes every byte.
+    std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[static_cast<std::size_t>(width) * height * stride]);
     // A warning (a truncated or damaged stream) counts as a failure: the picture would be
     // partly made up.
-    if (tjDecompress2(tj.handle, bytes, static_cast<unsigned long>(size), pixels.data(), width, 0, height,
-                      grey ? TJPF_GRAY : TJPF_RGB, 0) != 0) {
+    if (tjDecompress2(tj.handle, bytes, static_cast<unsigned long>(size), pixels.get(), width, 0, height,
+                      grey ? TJPF_GRAY : TJPF_RGBX, 0) != 0) {
         throw ImageIoExc(std::string("Failed to decode JPEG image: ") + tjGetErrorStr2(tj.handle));
     }
-    return std::make_shared<ImageSource>(width, height, channels, std::move(pixels));
+    return std::make_shared<ImageSource>(width, height, grey ? 1 : 3, stride, std::move(pixels));
 }
 
 struct PngReader {

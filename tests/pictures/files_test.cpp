@@ -106,6 +106,13 @@ TEST(PictureFiles, EncodingsSizesAndComponentsAsListed) {
         EXPECT_EQ(image->getWidth(), e.width);
         EXPECT_EQ(image->getHeight(), e.height);
         EXPECT_EQ(image->getChannels(), e.components);
+        // Colour JPEGs are kept with a padding byte of 0xFF, the others as they are.
+        EXPECT_EQ(image->getPixelStride(), e.components == 3 ? 4 : e.components);
+        if (e.components == 3) {
+            int padding = 0;
+            for (size_t i = 0, n = static_cast<size_t>(e.width) * e.height; i < n; ++i) padding += image->getData()[i * 4 + 3] != 0xFF;
+            EXPECT_EQ(padding, 0);
+        }
     }
 }
 
@@ -140,9 +147,10 @@ TEST(PictureFiles, CardsAreLightTypeOnBlack) {
         SCOPED_TRACE(id);
         const auto image = loadImage(source(readFile(pathOf(id))));
         const std::uint8_t* p = image->getData();
+        const int stride = image->getPixelStride();
         size_t black = 0, bright = 0, coloured = 0, n = static_cast<size_t>(image->getWidth()) * image->getHeight();
         for (size_t i = 0; i < n; ++i) {
-            const int r = p[i * 3], g = p[i * 3 + 1], b = p[i * 3 + 2];
+            const int r = p[i * stride], g = p[i * stride + 1], b = p[i * stride + 2];
             black += r < 16 && g < 16 && b < 16;
             bright += r > 200 && g > 200 && b > 200;
             coloured += std::max({r, g, b}) - std::min({r, g, b}) > 60;
@@ -155,7 +163,7 @@ TEST(PictureFiles, CardsAreLightTypeOnBlack) {
     const auto title = loadImage(source(readFile(pathOf(136))));
     size_t red = 0;
     for (size_t i = 0, n = static_cast<size_t>(title->getWidth()) * title->getHeight(); i < n; ++i) {
-        const std::uint8_t* q = title->getData() + i * 3;
+        const std::uint8_t* q = title->getData() + i * title->getPixelStride();
         red += q[0] > 150 && q[1] < 80 && q[2] < 80;
     }
     EXPECT_GT(red, 2000u);

@@ -17,6 +17,14 @@ cd "$work"
 # Window titles of the program; a drawn frame writes " Time = ... Effect = ..." into its own.
 titles() { for w in $(xdotool search --pid "$pid" 2>/dev/null); do xdotool getwindowname "$w" 2>/dev/null; done; }
 framed() { titles | grep -q 'Time = '; }
+# The box's WM_NAME is typed UTF8_STRING, which the name search of older xdotool releases
+# cannot read; the window tree lists it by name either way.
+find_box() {
+    local id
+    id=$(xdotool search --name '^Fatal Error$' 2>/dev/null | head -1)
+    [ -n "$id" ] || id=$(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Fatal Error":.*/\1/p' | head -1)
+    echo "$id"
+}
 
 "$program" 2>"$work/stderr" &
 pid=$!
@@ -24,7 +32,7 @@ pid=$!
 if [ "$expect" = fatal ]; then
     box=""
     for _ in $(seq 1 300); do
-        box=$(xdotool search --name '^Fatal Error$' 2>/dev/null | head -1)
+        box=$(find_box)
         [ -n "$box" ] && break
         kill -0 $pid 2>/dev/null || fail "program ended without a box"
         sleep 0.1
@@ -56,7 +64,7 @@ for _ in $(seq 1 300); do
 done
 framed || fail "no frame within 30 s"
 sleep 2
-xdotool search --name '^Fatal Error$' >/dev/null 2>&1 && fail "a \"Fatal Error\" box came up"
+[ -n "$(find_box)" ] && fail "a \"Fatal Error\" box came up"
 win=$(xdotool search --pid "$pid" 2>/dev/null | head -1)
 import -window root "$work/shot.png" 2>/dev/null
 mean=$(convert "$work/shot.png" -format '%[fx:mean]' info: 2>/dev/null)

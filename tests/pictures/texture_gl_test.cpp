@@ -225,9 +225,20 @@ TEST(TextureSet, GreyAndColourPicturesSampleWithAlphaOne) {
         for (int y = 0; y < 300; ++y)
             for (int x = 0; x < 600; ++x) {
                 const std::uint8_t* p = &colour[(static_cast<size_t>(y) * 600 + x) * 4];
-                const std::uint8_t* q = planet->getData() + (static_cast<size_t>(y) * 600 + x) * 3;
+                const std::uint8_t* q = planet->getData() + (static_cast<size_t>(y) * 600 + x) * planet->getPixelStride();
                 wrong += p[0] != q[0] || p[1] != q[1] || p[2] != q[2] || p[3] != 255;
             }
         EXPECT_EQ(wrong, 0);
+
+        // Tightly packed RGB made by hand goes up as well, rows of odd length included.
+        std::vector<std::uint8_t> rgb(5 * 3 * 3);
+        for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>(i * 5);
+        const auto small = framework::gl::Texture::create(std::make_shared<framework::ImageSource>(5, 3, 3, rgb));
+        const auto got = sampleTexture(small, 5, 3, 0, 0, 0, 0);
+        int off = 0;
+        for (int i = 0; i < 15; ++i)
+            off += got[i * 4] != rgb[i * 3] || got[i * 4 + 1] != rgb[i * 3 + 1] || got[i * 4 + 2] != rgb[i * 3 + 2] ||
+                   got[i * 4 + 3] != 255;
+        EXPECT_EQ(off, 0);
     });
 }

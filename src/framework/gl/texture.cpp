@@ -90,6 +90,10 @@ TextureRef Texture::create(const ImageSourceRef& image, Format format) {
     const int width = image->getWidth();
     const int height = image->getHeight();
     const int channels = image->getChannels();
+    const int stride = image->getPixelStride();
+    if (stride != channels && !(channels == 3 && stride == 4))
+        throw std::invalid_argument("Texture::create: " + std::to_string(stride) + " bytes per pixel for " +
+                                    std::to_string(channels) + " channels");
 
     GLenum upload = GL_RGBA;
     GLint internal = GL_RGBA8;
@@ -116,8 +120,9 @@ TextureRef Texture::create(const ImageSourceRef& image, Format format) {
         }
         break;
     case 3:
-        upload = GL_RGB;
-        internal = GL_RGB8;
+        // Padded RGB goes up as RGBA with its 0xFF padding as alpha.
+        upload = stride == 4 ? GL_RGBA : GL_RGB;
+        internal = stride == 4 ? GL_RGBA8 : GL_RGB8;
         break;
     case 4:
         upload = GL_RGBA;
