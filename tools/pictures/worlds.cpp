@@ -107,7 +107,7 @@ Canvas moonMap() {
         const V3 centre{std::cos(lat) * std::cos(lon), std::sin(lat), std::cos(lat) * std::sin(lon)};
         const double radius = 0.0035 * std::pow(1 - rng.uniform() * 0.9995, -0.75);  // radians
         const double r = std::min(radius, 0.22);
-        const double depth = 0.05 * std::pow(r / 0.02, 0.8);
+        const double depth = 0.05 * std::pow(r / 0.02, 0.45);
         const bool young = rng.uniform() < 0.08;
         const double cosReach = std::cos(r * (young ? 3.5 : 2.0));
         const double latSpan = r * (young ? 3.5 : 2.0);
@@ -125,19 +125,21 @@ Canvas moonMap() {
                 const double cd = dot(dirs[k], centre);
                 if (cd < cosReach) continue;
                 const double d = std::acos(std::min(1.0, cd)) / r;
+                // Everything outside the bowl fades to nothing before the reach, leaving no seam.
+                const double reach = young ? 3.5 : 2.0;
+                const double fadeOut = smoothstep(reach, reach * 0.65, d);
                 double dh = 0;
-                if (d < 1) dh = depth * (d * d - 0.75);
-                dh += depth * 0.45 * std::exp(-std::pow((d - 1) / 0.18, 2));
-                if (d > 1) dh += depth * 0.1 * std::exp(-(d - 1) * 2.5);
+                if (d < 1) dh = -depth * (1 - d * d) * (1 - d * d);  // level and flat where it meets the rim
+                dh += depth * 0.4 * std::exp(-std::pow((d - 1) / 0.24, 2));
                 if (r > 0.03 && d < 0.25) dh += depth * 0.5 * (1 - d / 0.25);
                 height[k] += static_cast<float>(dh);
-                if (young && d > 0.9) {
-                    // Streaky rays of fresh material.
+                if (young) {
+                    // A bright floor, and streaky rays of fresh material around it.
                     const V3 t = dirs[k] - centre;
                     const double streak = 0.5 + 0.5 * noise3(t.x * 90, t.y * 90, t.z * 90, i);
-                    albedo[k] += static_cast<float>(0.22 * std::exp(-(d - 0.9) * 1.3) * streak * streak);
-                } else if (young && d <= 0.9) {
-                    albedo[k] += 0.12f;
+                    albedo[k] += static_cast<float>(0.12 * smoothstep(1.0, 0.8, d) +
+                                                    0.22 * std::exp(-std::max(0.0, d - 0.9) * 1.3) * streak * streak *
+                                                        fadeOut * smoothstep(0.75, 1.0, d));
                 }
             }
     }
