@@ -13,8 +13,10 @@ ErrorBoxHandler& handler() {
 }
 
 std::string toUtf8(const std::u16string& text) {
-    char* converted = SDL_iconv_string("UTF-8", "UTF-16LE", reinterpret_cast<const char*>(text.data()),
-                                       text.size() * sizeof(char16_t));
+    // The terminating zero goes through the conversion too: SDL's result is not terminated
+    // otherwise.
+    char* converted = SDL_iconv_string("UTF-8", "UTF-16LE", reinterpret_cast<const char*>(text.c_str()),
+                                       (text.size() + 1) * sizeof(char16_t));
     if (!converted) return {};
     std::string result(converted);
     SDL_free(converted);

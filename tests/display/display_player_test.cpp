@@ -92,11 +92,6 @@ const std::vector<Size>& modeList = lowresList;
 const std::vector<Size>& modeList = fullList;
 #endif
 
-std::string lines(int count, const std::string& line) {
-    std::string all;
-    for (int i = 0; i < count; ++i) all += line;
-    return all;
-}
 
 const std::string badModeLine = "Error -2 occurred. The graphics mode is not supported.\n";
 
