@@ -1,9 +1,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include <SDL.h>
 
+#include "framework/utf8.h"
 #include "platform/message_box.h"
 #include "player/lumivex_app.h"
 
@@ -12,30 +14,19 @@ bool fatalReportActive = false;
 namespace {
 
 // UTF-8 to UTF-16; a byte that is not part of a valid sequence becomes U+FFFD.
-std::u16string toUtf16(const char* text) {
+std::u16string toUtf16(std::string_view text) {
     std::u16string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        unsigned c = *p;
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        char32_t code = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-        bool valid = extra >= 0;
-        for (int i = 1; valid && i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) valid = false;
-            else code = (code << 6) | (p[i] & 0x3F);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char32_t code = 0;
+        if (!framework::decodeUtf8(text, i, code)) {
+            code = 0xfffd;
+            ++i;
         }
-        static const char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (valid && (code < minimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) valid = false;
-        if (!valid) {
-            out.push_back(u'\uFFFD');
-            ++p;
-            continue;
-        }
-        p += extra + 1;
         if (code >= 0x10000) {
             code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+            out.push_back(static_cast<char16_t>(0xd800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xdc00 + (code & 0x3ff)));
         } else {
             out.push_back(static_cast<char16_t>(code));
         }

@@ -50,10 +50,6 @@ std::string formatCounter() {
 
 namespace {
 
-// IMAGE numbers in slot order.
-constexpr int slotImages[24] = {128, 143, 136, 131, 130, 132, 141, 142, 137, 145, 149, 150,
-                                133, 139, 147, 134, 138, 140, 135, 144, 129, 146, 151, 152};
-
 struct Binding {
     int unit;
     int image;
@@ -100,12 +96,6 @@ void clearToBlack(const gl::Fbo& fbo) {
 }
 
 }  // namespace
-
-int textureSlotOf(int imageId) {
-    for (int slot = 0; slot < 24; ++slot)
-        if (slotImages[slot] == imageId) return slot;
-    return -1;
-}
 
 void bindTextureSet(const std::array<gl::TextureRef, 24>& textures, int textureSet) {
     for (const Binding& binding : alwaysBound) bindImage(textures, binding);

@@ -9,6 +9,7 @@
 
 #include "framework/geometry.h"
 #include "framework/gl/texture.h"
+#include "player/texture_set.h"
 
 // Playback time in seconds: the position in milliseconds, in single precision, over 1000.
 float playbackSeconds(std::uint32_t positionMs);
@@ -26,8 +27,6 @@ bool isPastSwitch(double fraction);
 // Decimal text of musicPosition, unsigned.
 std::string formatCounter();
 
-// Slot of `textures` that holds the picture with this IMAGE number, or -1.
-int textureSlotOf(int imageId);
 // Binds the always-bound pictures and then the row of `textureSet` to units 0 to 7; an empty
 // slot is skipped and nothing is ever unbound.
 void bindTextureSet(const std::array<framework::gl::TextureRef, 24>& textures, int textureSet);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "framework/utf8.h"
 #include "player/lumivex_app.h"
 
 namespace {
@@ -14,38 +15,13 @@ std::wstring widePath(const std::string& bytes) {
     out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
         char32_t code = 0;
-        if (c < 0x80) {
-            length = 1;
-            code = c;
-        } else if (c >= 0xc2 && c <= 0xdf) {
-            length = 2;
-            code = c & 0x1f;
-        } else if (c >= 0xe0 && c <= 0xef) {
-            length = 3;
-            code = c & 0x0f;
-        } else if (c >= 0xf0 && c <= 0xf4) {
-            length = 4;
-            code = c & 0x07;
-        }
-        bool valid = length != 0 && i + length <= bytes.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            valid = (next & 0xc0) == 0x80;
-            code = (code << 6) | (next & 0x3f);
-        }
-        if (valid)
-            valid = !(length == 3 && code < 0x800) && !(length == 4 && code < 0x10000) &&
-                    !(code >= 0xd800 && code <= 0xdfff) && code <= 0x10ffff;
-        if (!valid) {
+        if (framework::decodeUtf8(bytes, i, code)) {
+            out += static_cast<wchar_t>(code);
+        } else {
             out += static_cast<wchar_t>(0xfffd);
             ++i;
-            continue;
         }
-        out += static_cast<wchar_t>(code);
-        i += length;
     }
     return out;
 }

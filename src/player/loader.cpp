@@ -19,6 +19,7 @@
 #include "framework/console.h"
 #include "framework/gl/glsl_prog.h"
 #include "framework/resources.h"
+#include "framework/utf8.h"
 #include "player/lumivex_app.h"
 
 namespace {
@@ -38,25 +39,10 @@ std::string nativePath(const std::wstring& path) {
     std::string out;
     out.reserve(path.size());
     for (wchar_t wc : path) {
-        const auto c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xc0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else if (c < 0x10000) {
-            if (c >= 0xd800 && c <= 0xdfff) throw std::runtime_error("the dropped path is not a valid file name");
-            out += static_cast<char>(0xe0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else if (c <= 0x10ffff) {
-            out += static_cast<char>(0xf0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else {
+        const auto c = static_cast<char32_t>(wc);
+        if ((c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff)
             throw std::runtime_error("the dropped path is not a valid file name");
-        }
+        framework::appendUtf8(out, c);
     }
     if (out.find('\0') != std::string::npos) throw std::runtime_error("the dropped path is not a valid file name");
     return out;
@@ -84,34 +70,11 @@ bool looksLikeText(std::string_view bytes, std::string& why) {
             ++i;
             continue;
         }
-        std::size_t length = 0;
         char32_t code = 0;
-        if (c >= 0xc2 && c <= 0xdf) {
-            length = 2;
-            code = c & 0x1f;
-        } else if (c >= 0xe0 && c <= 0xef) {
-            length = 3;
-            code = c & 0x0f;
-        } else if (c >= 0xf0 && c <= 0xf4) {
-            length = 4;
-            code = c & 0x07;
-        }
-        bool valid = length != 0 && i + length <= bytes.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            valid = (next & 0xc0) == 0x80;
-            code = (code << 6) | (next & 0x3f);
-        }
-        if (valid) {
-            // Overlong forms, surrogates and values past the last code point.
-            valid = !(length == 3 && code < 0x800) && !(length == 4 && code < 0x10000) &&
-                    !(code >= 0xd800 && code <= 0xdfff) && code <= 0x10ffff;
-        }
-        if (!valid) {
+        if (!framework::decodeUtf8(bytes, i, code)) {
             why = "it is not valid UTF-8 text (offset " + std::to_string(i) + ")";
             return false;
         }
-        i += length;
     }
     return true;
 }
