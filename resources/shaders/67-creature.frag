@@ -5,7 +5,9 @@
 #define MARCH_STEPS 10
 #define SHADOW_STEPS 8
 #define SCALE 2.0
-#define BOUND 2.6
+#define BOUND 1.3
+// Where the body sits in its own space: it is turned about this point and looked at there.
+#define CENTRE vec3(0.0, 1.06, 0.0)
 
 float t;
 mat3 foldTurn;
@@ -23,12 +25,14 @@ mat3 axisAngle(vec3 axis, float a)
 	            k * axis.z * axis.x + s * axis.y, k * axis.y * axis.z - s * axis.x, k * axis.z * axis.z + c);
 }
 
-// Tetrahedral folds, a turn, then a scaling about the offset corner. The turn changes slowly
-// over time, and with it the shape of every limb.
+// One mirror makes the body two-sided, like an animal; then tetrahedral folds, a turn and a
+// scaling about the offset corner, twenty times. The turn and the offset sway slowly, and
+// with them every limb. The body is turned about its own middle, so it stays in frame.
 float creature(vec3 p)
 {
-	p = bodyTurn * p;
+	p = bodyTurn * p + CENTRE;
 	float scale = 1.0;
+	p.x = abs(p.x);
 	for (int i = 0; i < ITERATIONS; i++) {
 		if (p.x + p.y < 0.0) p.xy = -p.yx;
 		if (p.x + p.z < 0.0) p.xz = -p.zx;
@@ -69,12 +73,12 @@ void main()
 
 	t = iGlobalTime;
 	foldTurn = axisAngle(vec3(0.3 + 0.1 * sin(0.31 * t), 1.0, 0.45), 0.9 + 0.12 * sin(0.53 * t));
-	bodyTurn = axisAngle(vec3(0.2, 1.0, 0.1), 0.35 * t) * axisAngle(vec3(1.0, 0.0, 0.3), 0.3 * sin(0.27 * t));
+	bodyTurn = axisAngle(vec3(0.0, 1.0, 0.0), 0.45 * sin(0.45 * t)) * axisAngle(vec3(1.0, 0.0, 0.0), 0.25 * sin(0.31 * t + 1.0));
 	foldOffset = vec3(1.0, 1.0 + 0.12 * sin(0.7 * t), 1.0 + 0.1 * cos(0.45 * t));
 
 	vec2 p = (2.0 * gl_FragCoord.xy - iResolution.xy) / iResolution.y;
-	vec3 ro = vec3(0.1, 0.35, -4.1);
-	vec3 fw = normalize(vec3(-0.3, 0.15, 0.0) - ro);
+	vec3 ro = vec3(0.0, 0.0, -2.4);
+	vec3 fw = normalize(vec3(0.0, 0.0, 0.0) - ro);
 	vec3 rt = normalize(cross(vec3(0.0, 1.0, 0.0), fw));
 	vec3 rd = normalize(p.x * rt + p.y * cross(fw, rt) + 2.3 * fw);
 

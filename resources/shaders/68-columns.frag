@@ -98,7 +98,9 @@ void main()
 	vec2 p = (2.0 * gl_FragCoord.xy - iResolution.xy) / iResolution.y;
 	vec3 rd = normalize(p.x * rt + p.y * up + 1.5 * fw);
 
-	vec3 fogCol = vec3(0.02, 0.022, 0.03) + vec3(0.05, 0.035, 0.02) * clamp(rd.y * 0.5 + 0.5, 0.0, 1.0);
+	vec3 l = normalize(vec3(0.5, 0.75, 0.3));
+	float glow = pow(clamp(dot(rd, l), 0.0, 1.0), 6.0);
+	vec3 fogCol = vec3(0.004, 0.006, 0.012) + vec3(0.09, 0.05, 0.02) * glow + vec3(0.01, 0.012, 0.02) * clamp(rd.y + 0.5, 0.0, 1.0);
 
 	float s = 0.0;
 	float d = 1.0;
@@ -113,26 +115,32 @@ void main()
 	if (s < FAR) {
 		vec3 pos = ro + rd * s;
 		vec3 n = columnsNormal(pos);
-		vec3 l = normalize(vec3(0.5, 0.75, 0.3));
 		float dif = clamp(dot(n, l), 0.0, 1.0);
 		if (dif > 0.0)
 			dif *= softShadow(pos + n * 0.01, l);
 		float occ = occlusion(pos, n);
 		float spe = pow(clamp(dot(reflect(rd, n), l), 0.0, 1.0), 16.0);
 		vec3 stone = vec3(0.45, 0.38, 0.30) * (0.85 + 0.15 * sin(pos.y * 3.0 + 0.35 * t * 3.0));
-		col = stone * (vec3(1.25, 1.1, 0.9) * dif + vec3(0.22, 0.25, 0.32) * occ * (0.6 + 0.4 * n.y));
-		col += 0.2 * spe * dif;
-		col = mix(fogCol, col, exp(-0.02 * s * s));
+		col = stone * (vec3(1.9, 1.45, 1.0) * dif + vec3(0.05, 0.07, 0.11) * occ * (0.5 + 0.5 * n.y));
+		col *= 0.4 + 0.6 * occ;
+		col += 0.35 * spe * dif * vec3(1.0, 0.85, 0.6);
+		col = mix(fogCol, col, exp(-0.045 * s * s));
 	}
 	col = pow(clamp(col, 0.0, 1.0), vec3(0.4545));
+	col *= 0.55 + 0.45 * pow(16.0 * q.x * (1.0 - q.x) * (q.y - 0.12) * (0.88 - q.y) / 0.5776, 0.3);
 
 	vec2 b = vec2(q.x, (q.y - 0.12) / 0.76);
 	vec2 uv4 = vec2(0.08 + 0.84 * b.x + 0.006 * t, 0.92 - 0.84 * b.y + 0.002 * t);
 	vec2 uv5 = vec2(0.12 + 0.76 * b.x - 0.004 * t, 0.88 - 0.76 * b.y - 0.003 * t);
-	// The print is white on black and is added; the winged figure is ink on pale paper, so
-	// it is laid on as ink: the same weight, applied by multiplying.
-	col += (t - 10.0) / 25.0 * texture2D(iChannel4, uv4).rgb;
-	col = mix(col, col * texture2D(iChannel5, uv5).rgb, (t + 10.0) / 25.0);
+	// The print is white lines on black: its lines are screened over the scene by their
+	// brightness, so while the weight is below zero they are cut into it as dark engraving
+	// and from ten seconds on they shine. The winged figure is ink on pale paper: only its
+	// ink counts, and it darkens the scene like a shadow cast through the picture.
+	float print = dot(texture2D(iChannel4, uv4).rgb, vec3(0.299, 0.587, 0.114));
+	col += (t - 10.0) / 25.0 * 0.6 * print * (1.0 - col);
+	float paper = dot(texture2D(iChannel5, uv5).rgb, vec3(0.299, 0.587, 0.114));
+	float ink = smoothstep(0.75, 0.1, paper);
+	col *= 1.0 - (t + 10.0) / 25.0 * 0.4 * ink;
 
 	gl_FragColor = vec4(clamp(col, 0.0, 1.0), 1.0);
 }
