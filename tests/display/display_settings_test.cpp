@@ -87,7 +87,7 @@ TEST(DisplaySettings, HandlerStandsInForTheServerUntilCleared) {
 
 TEST(DisplaySettings, WithoutRandrOnlyTheScreensOwnSizeSucceeds) {
     const char* expect = std::getenv("NO_RANDR_SCREEN");
-    if (!expect) GTEST_SKIP() << "run under with_xvfb_no_randr.sh with NO_RANDR_SCREEN=WxH";
+    if (!expect) GTEST_SKIP() << "run under with_xvfb.sh --no-randr with NO_RANDR_SCREEN=WxH";
     int width = 0, height = 0;
     ASSERT_TRUE(platform::currentDisplaySize(width, height));
     EXPECT_EQ(std::to_string(width) + "x" + std::to_string(height), expect);

