@@ -40,13 +40,7 @@ int main(int argc, char** argv) {
             if (!body) continue;
             auto program = effects::buildEffect(number);
             effects::Inputs inputs;
-            const auto images = effects::imagesForTextureSet(body->textureSet);
-            for (int unit = 0; unit < 8; ++unit) {
-                if (!images[unit]) continue;
-                auto& texture = pictures[images[unit]];
-                if (!texture) texture = effects::loadPicture(images[unit]);
-                inputs.channels[unit] = texture;
-            }
+            effects::bindTextureSetPictures(body->textureSet, pictures, inputs);
             inputs.time = 0.5f;
             effects::render(*program, fbo, inputs);  // first use pays for shader set-up
             std::vector<double> ms;

@@ -50,40 +50,7 @@ std::string formatCounter() {
 
 namespace {
 
-struct Binding {
-    int unit;
-    int image;
-};
-
-constexpr Binding alwaysBound[] = {{0, 128}, {1, 143}, {3, 144}, {2, 135}, {4, 140}, {5, 146}};
-
-struct Row {
-    int count;
-    Binding bindings[7];
-};
-
-constexpr Row textureSets[18] = {
-    {7, {{1, 143}, {2, 136}, {3, 131}, {4, 130}, {5, 132}, {6, 141}, {7, 142}}},
-    {2, {{1, 143}, {5, 129}}},
-    {2, {{1, 136}, {2, 151}}},
-    {1, {{1, 131}}},
-    {1, {{1, 130}}},
-    {1, {{1, 132}}},
-    {1, {{1, 141}}},
-    {1, {{1, 142}}},
-    {1, {{1, 137}}},
-    {1, {{1, 145}}},
-    {1, {{1, 149}}},
-    {1, {{1, 150}}},
-    {1, {{1, 133}}},
-    {1, {{1, 139}}},
-    {1, {{1, 147}}},
-    {1, {{1, 134}}},
-    {1, {{1, 138}}},
-    {2, {{1, 140}, {2, 152}}},
-};
-
-void bindImage(const std::array<gl::TextureRef, 24>& textures, const Binding& binding) {
+void bindImage(const std::array<gl::TextureRef, 24>& textures, const TextureBinding& binding) {
     const int slot = textureSlotOf(binding.image);
     if (slot >= 0 && textures[slot]) textures[slot]->bind(static_cast<GLuint>(binding.unit));
 }
@@ -98,10 +65,7 @@ void clearToBlack(const gl::Fbo& fbo) {
 }  // namespace
 
 void bindTextureSet(const std::array<gl::TextureRef, 24>& textures, int textureSet) {
-    for (const Binding& binding : alwaysBound) bindImage(textures, binding);
-    if (textureSet < 0 || textureSet >= 18) return;
-    const Row& row = textureSets[textureSet];
-    for (int i = 0; i < row.count; ++i) bindImage(textures, row.bindings[i]);
+    for (const TextureBinding& binding : textureBindings(textureSet)) bindImage(textures, binding);
 }
 
 void LumivexApp::update() {

@@ -6,6 +6,7 @@
 # writes, and no other "Error " line. "none": the program ends with status 0 without creating
 # any window. With "xrandr", the desktop must show the window's size while the program runs and
 # its first size again once it has ended.
+. "$(dirname "$0")/../support/watch_lib.sh"
 set -u
 program=$(realpath "$1") errors=$2 window=$3 limit=${4:-} randr=${5:-}
 
@@ -111,13 +112,8 @@ fi
 
 xdotool windowfocus --sync "$win" 2>/dev/null
 xdotool key --window "$win" Escape
-for _ in $(seq 1 150); do
-    kill -0 $pid 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 $pid 2>/dev/null && fail "program still running 15 s after Escape"
-wait $pid
-status=$?
+wait_for_exit "$pid" 15 || fail "program still running 15 s after Escape"
+status=$exit_status
 pid=""
 [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
 check_errors

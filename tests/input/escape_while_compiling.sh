@@ -4,7 +4,7 @@
 # escape_while_compiling.sh <program> <work folder>
 set -u
 program=$1 folder=$2
-. "$(dirname "$0")/../show/show_lib.sh"
+. "$(dirname "$0")/../support/watch_lib.sh"
 rm -rf "$folder" && mkdir -p "$folder" && cd "$folder"
 fail=0
 for round in 1 2 3; do

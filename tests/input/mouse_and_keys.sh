@@ -4,7 +4,7 @@
 # mouse_and_keys.sh <probe program> <player program> <work folder>
 set -u
 probe=$1 player=$2 folder=$3
-. "$(dirname "$0")/../show/show_lib.sh"
+. "$(dirname "$0")/../support/watch_lib.sh"
 rm -rf "$folder" && mkdir -p "$folder" && cd "$folder"
 fail=0
 check() {  # check <what> <got> <expected>

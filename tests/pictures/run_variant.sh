@@ -5,6 +5,7 @@
 #                                    it and the program ends with status 0
 #   run_variant.sh <program> shows   frames run (the title counts time) and no box comes up;
 #                                    Escape ends the program with status 0
+. "$(dirname "$0")/../support/watch_lib.sh"
 set -u
 program=$1 expect=$2
 
@@ -71,13 +72,8 @@ mean=$(convert "$work/shot.png" -format '%[fx:mean]' info: 2>/dev/null)
 echo "screen mean brightness: ${mean:-unknown}"
 xdotool windowfocus --sync "$win" 2>/dev/null
 xdotool key --window "$win" Escape
-for _ in $(seq 1 150); do
-    kill -0 $pid 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 $pid 2>/dev/null && fail "program still running 15 s after Escape"
-wait $pid
-status=$?
+wait_for_exit "$pid" 15 || fail "program still running 15 s after Escape"
+status=$exit_status
 pid=""
 [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
 echo "ok: frames shown, no box, exit 0 after Escape"

@@ -2,6 +2,7 @@
 # start_and_close.sh <program> <close_window>: the program opens its window, keeps drawing
 # frames, and ends with status 0 once the window is asked to close.
 set -u
+. "$(dirname "$0")/../support/watch_lib.sh"
 program=$1
 close_window=$2
 work=$(mktemp -d)
@@ -33,15 +34,10 @@ esac
 kill -0 "$pid" || { echo "program ended early"; cat "$work/stderr"; exit 1; }
 
 "$close_window" "$window"
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "program did not end after its window was closed"; kill -9 "$pid"; exit 1
+if ! wait_for_exit "$pid" 10; then
+  echo "program did not end after its window was closed"; exit 1
 fi
-wait "$pid"
-status=$?
+status=$exit_status
 echo "status: $status"
 cat "$work/stderr"
 [ "$status" -eq 0 ]

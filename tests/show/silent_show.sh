@@ -4,7 +4,7 @@
 # silent_show.sh <program> <empty work folder>
 set -u
 program=$1 folder=$2
-. "$(dirname "$0")/show_lib.sh"
+. "$(dirname "$0")/../support/watch_lib.sh"
 rm -rf "$folder" && mkdir -p "$folder" && cd "$folder"
 
 "$program" 2>stderr.txt &

@@ -4,7 +4,7 @@
 # whole_show.sh <program> <folder holding ZOLT.mp3> <output folder>
 set -u
 program=$1 folder=$2 out=$3
-. "$(dirname "$0")/show_lib.sh"
+. "$(dirname "$0")/../support/watch_lib.sh"
 
 if [ ! -f "$folder/ZOLT.mp3" ]; then
   echo "FAIL: no soundtrack at $folder/ZOLT.mp3 (build the soundtrack first)"

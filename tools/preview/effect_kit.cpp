@@ -1,5 +1,7 @@
 #include "effect_kit.h"
 
+#include "player/texture_set.h"
+
 #include <SDL.h>
 #include <epoxy/gl.h>
 #include <png.h>
@@ -49,19 +51,20 @@ const Body* findBody(int number) {
 }
 
 std::array<int, 8> imagesForTextureSet(int textureSet) {
-    std::array<int, 8> units{128, 143, 135, 144, 140, 146, 0, 0};
-    static const int cardForSet[18] = {0, 143, 136, 131, 130, 132, 141, 142, 137,
-                                       145, 149, 150, 133, 139, 147, 134, 138, 140};
-    if (textureSet == 0) {
-        const int row[8] = {128, 143, 136, 131, 130, 132, 141, 142};
-        for (int u = 1; u < 8; ++u) units[u] = row[u];
-    } else if (textureSet >= 1 && textureSet <= 17) {
-        units[1] = cardForSet[textureSet];
-        if (textureSet == 1) units[5] = 129;
-        if (textureSet == 2) units[2] = 151;
-        if (textureSet == 17) units[2] = 152;
-    }
+    // From a fresh start: units no binding names stay 0.
+    std::array<int, 8> units{};
+    for (const TextureBinding& binding : textureBindings(textureSet)) units[binding.unit] = binding.image;
     return units;
+}
+
+void bindTextureSetPictures(int textureSet, std::map<int, framework::gl::TextureRef>& cache, Inputs& inputs) {
+    const auto images = imagesForTextureSet(textureSet);
+    for (int unit = 0; unit < 8; ++unit) {
+        if (!images[unit]) continue;
+        auto& texture = cache[images[unit]];
+        if (!texture) texture = loadPicture(images[unit]);
+        inputs.channels[unit] = texture;
+    }
 }
 
 OffscreenContext::OffscreenContext() {

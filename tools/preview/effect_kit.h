@@ -4,6 +4,7 @@
 // rendered frame of an effect.
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,6 +73,9 @@ Frame render(framework::gl::GlslProg& program, const framework::gl::Fbo& fbo, co
 
 // The show's pictures, decoded from the embedded IMAGE resources with the show's format.
 framework::gl::TextureRef loadPicture(int imageId);
+
+// The pictures a texture set binds, as channels, each loaded once into `cache`.
+void bindTextureSetPictures(int textureSet, std::map<int, framework::gl::TextureRef>& cache, Inputs& inputs);
 
 // Writes RGBA rows (first row at the top) as a PNG; throws std::runtime_error on failure.
 void writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgbaTopDown);

@@ -86,13 +86,7 @@ int main(int argc, char** argv) {
                 continue;
             }
             effects::Inputs inputs;
-            const auto images = effects::imagesForTextureSet(body->textureSet);
-            for (int unit = 0; unit < 8; ++unit) {
-                if (!images[unit]) continue;
-                auto& texture = pictures[images[unit]];
-                if (!texture) texture = effects::loadPicture(images[unit]);
-                inputs.channels[unit] = texture;
-            }
+            effects::bindTextureSetPictures(body->textureSet, pictures, inputs);
 
             std::vector<std::uint8_t> sheet(static_cast<std::size_t>(sheetW) * sheetH * 4, 0);
             for (std::size_t i = 3; i < sheet.size(); i += 4) sheet[i] = 255;
