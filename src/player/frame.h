@@ -9,7 +9,7 @@
 
 #include "framework/geometry.h"
 #include "framework/gl/texture.h"
-#include "player/texture_set.h"
+#include "player/texture_bindings.h"
 
 // Playback time in seconds: the position in milliseconds, in single precision, over 1000.
 float playbackSeconds(std::uint32_t positionMs);

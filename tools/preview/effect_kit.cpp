@@ -1,6 +1,6 @@
 #include "effect_kit.h"
 
-#include "player/texture_set.h"
+#include "player/texture_bindings.h"
 
 #include <SDL.h>
 #include <epoxy/gl.h>

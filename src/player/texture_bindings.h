@@ -1,5 +1,6 @@
 #pragma once
-// The common pictures: which IMAGE fills which slot of LumivexApp::textures.
+// The common pictures: which IMAGE fills which slot of LumivexApp::textures, and what each
+// texture set binds.
 
 #include <array>
 
