@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 #include <vector>
 
@@ -42,6 +43,26 @@ unsigned buttonOf(Uint8 button) {
         case SDL_BUTTON_MIDDLE: return MouseEvent::Middle;
         case SDL_BUTTON_RIGHT: return MouseEvent::Right;
         default: return 0;
+    }
+}
+
+// Set by the handler of the signals that ask a run to end (a closed terminal, Ctrl+C, Ctrl+\,
+// kill); the launcher turns it into a quit so that shutdown still runs.
+volatile std::sig_atomic_t stopSignalled = 0;
+
+extern "C" void onStopSignal(int) { stopSignalled = 1; }
+
+// In place before the application's first step, so that a run that has changed the desktop is
+// never ended without its shutdown. A signal ignored when we started (nohup) stays ignored.
+void catchStopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
     }
 }
 
@@ -102,9 +123,16 @@ public:
     Launcher(AppBasic* app, RendererRef renderer) : app_(app), renderer_(std::move(renderer)) {}
 
     int run(const std::string& name) {
+        catchStopSignals();
         app_->settings_.setTitle(name);
         app_->prepareSettings(&app_->settings_);
 
+        // Asked to end before the window exists: straight to shutdown.
+        if (takeStopSignal()) {
+            app_->shutdown();
+            delete app_;
+            return 0;
+        }
         if (!openWindow()) {
             // Without a window nothing was set up, but what the settings changed (the desktop
             // mode) is still shutdown's to put back.
@@ -116,6 +144,7 @@ public:
 
         applyWindowMatrices();
         app_->setup();
+        takeStopSignal();
         app_->resize();
 
         while (!app_->isQuitRequested()) runFrame();
@@ -255,6 +284,14 @@ private:
         // A drop without its begin and complete marks still arrives, as one event per pump.
         if (!dropOpen_) deliverDrop();
         resizeIfChanged();
+        takeStopSignal();
+    }
+
+    // A stop signal becomes a quit, looked at where any quit is.
+    bool takeStopSignal() {
+        if (!stopSignalled) return false;
+        app_->quit();
+        return true;
     }
 
     void deliverDrop() {

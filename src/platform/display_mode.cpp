@@ -1,10 +1,16 @@
 #include "platform/display_mode.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -42,20 +48,54 @@ private:
     int (*previous_)(Display*, XErrorEvent*) = nullptr;
 };
 
-// Our own connection to the display named by DISPLAY; SDL opens its own later.
+// One connection of our own for the whole run, from the first query to the last restore; SDL
+// opens its own later. A bare server resets when its last client leaves and refuses connections
+// while it does, so closing between calls would race that reset.
+void forgetClaim();
+
 class Connection {
 public:
-    Connection() : display_(XOpenDisplay(nullptr)) {}
-    ~Connection() {
-        if (display_) XCloseDisplay(display_);
+    ~Connection() { close(); }
+    // The display named by DISPLAY now; a changed name closes the old connection first.
+    Display* get() {
+        const char* variable = std::getenv("DISPLAY");
+        const std::string name = variable ? variable : "";
+        if (opened_ && name == name_) return display_;
+        close();
+        name_ = name;
+        opened_ = true;
+        display_ = openPatiently();
+        return display_;
     }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    Display* get() const { return display_; }
+    void close() {
+        // A claim lives on its connection's server.
+        if (display_) forgetClaim();
+        if (display_) XCloseDisplay(display_);
+        display_ = nullptr;
+        opened_ = false;
+    }
 
 private:
-    Display* display_;
+    // Another client that just left may have set off a reset: give the server a moment.
+    Display* openPatiently() {
+        using namespace std::chrono;
+        const auto deadline = steady_clock::now() + seconds(2);
+        for (;;) {
+            if (Display* display = XOpenDisplay(nullptr)) return display;
+            if (name_.empty() || steady_clock::now() >= deadline) return nullptr;
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+    }
+
+    Display* display_ = nullptr;
+    std::string name_;
+    bool opened_ = false;
 };
+
+Connection& connection() {
+    static Connection instance;
+    return instance;
+}
 
 bool hasCrtcRandr(Display* display) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
@@ -148,31 +188,65 @@ RRMode pickMode(const Target& target, int width, int height) {
     return best;
 }
 
+// The screen's size as the server has it now. Xlib's own screen record keeps the size it had when
+// the connection was opened, and ours lives across changes.
+void screenSize(Display* display, int& width, int& height) {
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border, &depth);
+    width = int(w);
+    height = int(h);
+}
+
 int millimetres(int pixels, int currentPixels, int currentMillimetres) {
     if (currentPixels > 0 && currentMillimetres > 0)
         return int(double(pixels) * currentMillimetres / currentPixels + 0.5);
     return int(double(pixels) * 25.4 / 96.0 + 0.5);
 }
 
-int realChange(int width, int height) {
-    if (width <= 0 || height <= 0) return DisplayChangeBadMode;
-    Connection connection;
-    Display* display = connection.get();
-    if (!display) return DisplayChangeFailed;
+// Holds the server for the life of the object, so that reading and writing the shared mark and
+// changing the mode are one step for every other client.
+class ServerGrab {
+public:
+    explicit ServerGrab(Display* display) : display_(display) { XGrabServer(display_); }
+    ~ServerGrab() {
+        XUngrabServer(display_);
+        XSync(display_, False);
+    }
+    ServerGrab(const ServerGrab&) = delete;
+    ServerGrab& operator=(const ServerGrab&) = delete;
 
+private:
+    Display* display_;
+};
+
+// Sets the target's CRTC to width x height; `exact`, when the output still offers it at that
+// size, is the mode to use. The caller holds the server.
+int setMode(Display* display, int width, int height, RRMode exact) {
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
     // Without per-output control a screen of the right size still needs no change.
     if (!hasCrtcRandr(display)) {
-        bool same = DisplayWidth(display, screen) == width && DisplayHeight(display, screen) == height;
-        return same ? DisplayChangeSuccessful : DisplayChangeFailed;
+        int screenWidth = 0, screenHeight = 0;
+        screenSize(display, screenWidth, screenHeight);
+        return screenWidth == width && screenHeight == height ? DisplayChangeSuccessful : DisplayChangeFailed;
     }
     Target target;
     if (!findTarget(display, root, target)) return DisplayChangeFailed;
 
-    if (int(target.crtc->width) == width && int(target.crtc->height) == height) return DisplayChangeSuccessful;
-
-    RRMode mode = pickMode(target, width, height);
+    RRMode mode = None;
+    const bool swap = sideways(target.crtc->rotation);
+    for (int i = 0; exact != None && i < target.output->nmode; ++i) {
+        const XRRModeInfo* info = modeInfo(target.resources, target.output->modes[i]);
+        if (info && info->id == exact && int(swap ? info->height : info->width) == width &&
+            int(swap ? info->width : info->height) == height)
+            mode = exact;
+    }
+    if (mode != None ? target.crtc->mode == mode
+                     : int(target.crtc->width) == width && int(target.crtc->height) == height)
+        return DisplayChangeSuccessful;
+    if (mode == None) mode = pickMode(target, width, height);
     if (mode == None) return DisplayChangeBadMode;
 
     // The screen must hold every lit CRTC, ours with its new size.
@@ -196,16 +270,17 @@ int realChange(int width, int height) {
         if (newWidth > maxWidth || newHeight > maxHeight) return DisplayChangeFailed;
     }
 
-    const int oldWidth = DisplayWidth(display, screen), oldHeight = DisplayHeight(display, screen);
-    const int oldWidthMm = DisplayWidthMM(display, screen), oldHeightMm = DisplayHeightMM(display, screen);
+    int oldWidth = 0, oldHeight = 0;
+    screenSize(display, oldWidth, oldHeight);
+    // The physical size keeps the proportion the connection first saw.
     auto setScreenSize = [&](int w, int h) {
-        XRRSetScreenSize(display, root, w, h, millimetres(w, oldWidth, oldWidthMm),
-                         millimetres(h, oldHeight, oldHeightMm));
+        XRRSetScreenSize(display, root, w, h,
+                         millimetres(w, DisplayWidth(display, screen), DisplayWidthMM(display, screen)),
+                         millimetres(h, DisplayHeight(display, screen), DisplayHeightMM(display, screen)));
     };
 
     // Grow the screen first so the CRTC fits at every step, shrink it once the CRTC is set.
     ErrorTrap trap(display);
-    XGrabServer(display);
     const int stepWidth = std::max(oldWidth, newWidth), stepHeight = std::max(oldHeight, newHeight);
     if (stepWidth != oldWidth || stepHeight != oldHeight) setScreenSize(stepWidth, stepHeight);
     Status status = XRRSetCrtcConfig(display, target.resources, target.output->crtc, CurrentTime, x, y, mode,
@@ -217,9 +292,92 @@ int realChange(int width, int height) {
         setScreenSize(newWidth, newHeight);
         refused = trap.failed();
     }
-    XUngrabServer(display);
-    XSync(display, False);
     return refused ? DisplayChangeFailed : DisplayChangeSuccessful;
+}
+
+int realChange(int width, int height) {
+    if (width <= 0 || height <= 0) return DisplayChangeBadMode;
+    Display* display = connection().get();
+    if (!display) return DisplayChangeFailed;
+    ServerGrab grab(display);
+    return setMode(display, width, height, None);
+}
+
+// Runs that change the desktop share one mark on the root window: the mode the first of them
+// found, and one token per run still on the screen. A token is a pixmap of the run's own
+// connection, so the server drops it when that run goes, however it goes.
+//   [version, width, height, mode, token...]
+constexpr long markVersion = 1;
+constexpr std::size_t markHeader = 4;
+
+struct Claim {
+    bool held = false;
+    int width = 0;
+    int height = 0;
+    RRMode mode = None;
+    Pixmap token = None;
+};
+
+Claim& claim() {
+    static Claim instance;
+    return instance;
+}
+
+void forgetClaim() { claim() = Claim{}; }
+
+Atom markAtom(Display* display) { return XInternAtom(display, "_LUMIVEX_DESKTOP_MODE", False); }
+
+std::vector<long> readMark(Display* display, Window root) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> mark;
+    if (XGetWindowProperty(display, root, markAtom(display), 0, 1024, False, XA_CARDINAL, &type, &format, &count,
+                           &after, &data) == Success &&
+        type == XA_CARDINAL && format == 32 && data) {
+        const long* values = reinterpret_cast<const long*>(data);
+        mark.assign(values, values + count);
+    }
+    if (data) XFree(data);
+    if (mark.size() < markHeader || mark[0] != markVersion) mark.clear();
+    return mark;
+}
+
+void writeMark(Display* display, Window root, const std::vector<long>& mark) {
+    XChangeProperty(display, root, markAtom(display), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(mark.data()), int(mark.size()));
+}
+
+// The tokens of the mark whose runs are still on the screen, without `except`.
+std::vector<long> liveTokens(Display* display, const std::vector<long>& mark, Pixmap except) {
+    std::vector<long> live;
+    for (std::size_t i = markHeader; i < mark.size(); ++i) {
+        if (Pixmap(mark[i]) == except) continue;
+        Window rootOfToken = None;
+        int x = 0, y = 0;
+        unsigned width = 0, height = 0, border = 0, depth = 0;
+        ErrorTrap trap(display);
+        if (XGetGeometry(display, Pixmap(mark[i]), &rootOfToken, &x, &y, &width, &height, &border, &depth) &&
+            !trap.failed())
+            live.push_back(mark[i]);
+    }
+    return live;
+}
+
+void measure(Display* display, int& width, int& height, RRMode& mode) {
+    const int screen = DefaultScreen(display);
+    mode = None;
+    if (hasCrtcRandr(display)) {
+        Target target;
+        if (findTarget(display, RootWindow(display, screen), target)) {
+            width = int(target.crtc->width);
+            height = int(target.crtc->height);
+            mode = target.crtc->mode;
+            return;
+        }
+    }
+    screenSize(display, width, height);
 }
 
 }  // namespace
@@ -230,21 +388,68 @@ int changeDisplaySettings(int width, int height) {
 }
 
 bool currentDisplaySize(int& width, int& height) {
-    Connection connection;
-    Display* display = connection.get();
+    Display* display = connection().get();
     if (!display) return false;
-    const int screen = DefaultScreen(display);
-    if (hasCrtcRandr(display)) {
-        Target target;
-        if (findTarget(display, RootWindow(display, screen), target)) {
-            width = int(target.crtc->width);
-            height = int(target.crtc->height);
-            return true;
-        }
-    }
-    width = DisplayWidth(display, screen);
-    height = DisplayHeight(display, screen);
+    RRMode mode = None;
+    measure(display, width, height, mode);
     return true;
+}
+
+bool claimDisplayMode(int& width, int& height) {
+    Claim& mine = claim();
+    Display* display = connection().get();
+    if (!display) return false;
+    if (mine.held) {
+        width = mine.width;
+        height = mine.height;
+        return true;
+    }
+    const Window root = DefaultRootWindow(display);
+    ServerGrab grab(display);
+    std::vector<long> mark = readMark(display, root);
+    std::vector<long> live = liveTokens(display, mark, None);
+    if (!live.empty()) {
+        mine.width = int(mark[1]);
+        mine.height = int(mark[2]);
+        mine.mode = RRMode(mark[3]);
+    } else {
+        // No run of ours on the screen: a mark left by one that was killed says nothing now.
+        measure(display, mine.width, mine.height, mine.mode);
+    }
+    mine.token = XCreatePixmap(display, root, 1, 1, unsigned(DefaultDepth(display, DefaultScreen(display))));
+    live.push_back(long(mine.token));
+    mark = {markVersion, mine.width, mine.height, long(mine.mode)};
+    mark.insert(mark.end(), live.begin(), live.end());
+    writeMark(display, root, mark);
+    mine.held = true;
+    width = mine.width;
+    height = mine.height;
+    return true;
+}
+
+int restoreDisplaySettings(int width, int height) {
+    if (handler()) return handler()(width, height);
+    Claim& mine = claim();
+    if (!mine.held) return realChange(width, height);
+    Display* display = connection().get();
+    if (!display) return DisplayChangeFailed;
+    const Window root = DefaultRootWindow(display);
+    ServerGrab grab(display);
+    std::vector<long> mark = readMark(display, root);
+    std::vector<long> live = liveTokens(display, mark, mine.token);
+    XFreePixmap(display, mine.token);
+    const RRMode exact = mine.mode;
+    mine = Claim{};
+    if (!live.empty()) {
+        // Another run still shows in the changed mode; the last one out goes back.
+        mark.resize(markHeader);
+        mark.insert(mark.end(), live.begin(), live.end());
+        writeMark(display, root, mark);
+        return DisplayChangeSuccessful;
+    }
+    XDeleteProperty(display, root, markAtom(display));
+    if (width <= 0 || height <= 0) return DisplayChangeBadMode;
+    return setMode(display, width, height, exact);
 }
 
 void setDisplayChangeHandler(DisplayChangeHandler replacement) { handler() = std::move(replacement); }

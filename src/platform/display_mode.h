@@ -27,7 +27,18 @@ int changeDisplaySettings(int width, int height);
 // The desktop's size now; false when there is no display to ask.
 bool currentDisplaySize(int& width, int& height);
 
-// Tests put a handler in place of the X server; an empty handler restores the real call.
+// The mode this run goes back to at its end, and its size: the desktop's mode as found or, while
+// other runs that changed it are still on the screen, the one the first of them found. Counts
+// this process among the runs sharing it. False when there is no display to ask.
+bool claimDisplayMode(int& width, int& height);
+
+// The way back at the end of a run: while other runs still share the changed desktop nothing
+// changes; the last one out puts back the exact mode claimed (size and refresh rate). Without a
+// claim, a plain change to width x height. Same result codes as a change.
+int restoreDisplaySettings(int width, int height);
+
+// Tests put a handler in place of the X server, for changes and the way back; an empty handler
+// restores the real calls.
 using DisplayChangeHandler = std::function<int(int width, int height)>;
 void setDisplayChangeHandler(DisplayChangeHandler replacement);
 

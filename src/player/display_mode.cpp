@@ -25,18 +25,28 @@ std::string displayModeErrorLine(int result) {
     return "Error " + std::to_string(result) + " occurred. " + displayModeErrorText(result) + "\n";
 }
 
-int LumivexApp::changeDisplayMode(int width, int height) {
-    int result = platform::changeDisplaySettings(width, height);
+namespace {
+
+int reported(int result) {
     if (result == platform::DisplayChangeSuccessful) return result;
     // One write per line, so a loader-thread line can never land inside it.
     framework::console() << displayModeErrorLine(result);
     return result;
 }
 
+}  // namespace
+
+int LumivexApp::changeDisplayMode(int width, int height) {
+    return reported(platform::changeDisplaySettings(width, height));
+}
+
+int restoreDisplayMode(int width, int height) { return reported(platform::restoreDisplaySettings(width, height)); }
+
 void LumivexApp::prepareSettings(Settings* settings) {
-    // The desktop as it is before any change is what shutdown goes back to.
+    // The desktop as it is before any change (or as the first of the runs still on the screen
+    // found it) is what shutdown goes back to.
     int desktopWidth = 0, desktopHeight = 0;
-    const bool desktopKnown = platform::currentDisplaySize(desktopWidth, desktopHeight);
+    const bool desktopKnown = platform::claimDisplayMode(desktopWidth, desktopHeight);
 
     const DisplayModeChoice* chosen = nullptr;
     for (int i = 0; i < displayModeCount; ++i) {
@@ -45,7 +55,11 @@ void LumivexApp::prepareSettings(Settings* settings) {
             break;
         }
     }
-    if (!chosen) std::exit(0);
+    if (!chosen) {
+        // Nothing was changed; only this run's share of the desktop goes.
+        if (desktopKnown) platform::restoreDisplaySettings(desktopWidth, desktopHeight);
+        std::exit(0);
+    }
 
     // Without a known desktop, going back to the mode in force changes nothing.
     restoreWidth = desktopKnown ? desktopWidth : chosen->width;

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "player/display_mode.h"
+
 LumivexApp::LumivexApp()
     : restoreWidth(0),
       restoreHeight(0),
@@ -38,7 +40,7 @@ void LumivexApp::shutdown() {
 
     showCursor();
 
-    changeDisplayMode(restoreWidth, restoreHeight);
+    restoreDisplayMode(restoreWidth, restoreHeight);
 
     loaderStop = true;
     // Only the loader pushes results, and it waits only when the queue is full; with the stop

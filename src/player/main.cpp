@@ -6,7 +6,8 @@
 int main() {
     auto* app = new LumivexApp;
     auto renderer = std::make_shared<framework::RendererGl>(0);
-    framework::launch(app, renderer, "LumivexApp");
+    // Non-zero when the window could not be opened, so that a launcher sees the failure.
+    const int status = framework::launch(app, renderer, "LumivexApp");
     renderer.reset();
-    return 0;
+    return status;
 }
