@@ -94,3 +94,16 @@ TEST(DisplaySettings, WithoutRandrOnlyTheScreensOwnSizeSucceeds) {
     EXPECT_EQ(platform::changeDisplaySettings(width, height), platform::DisplayChangeSuccessful);
     EXPECT_EQ(platform::changeDisplaySettings(640, 480), platform::DisplayChangeFailed);
 }
+
+// A bare server resets when its last client leaves and refuses connections while it does: the
+// queries and changes of one run must never be what sets that off.
+TEST(DisplaySettings, AServerThatResetsKeepsAnswering) {
+    if (!std::getenv("RESETTING_SERVER")) GTEST_SKIP() << "run under with_xvfb.sh --reset";
+    int failures = 0;
+    for (int i = 0; i < 150; ++i) {
+        int width = 0, height = 0;
+        if (!platform::currentDisplaySize(width, height)) ++failures;
+        if (platform::changeDisplaySettings(width, height) != platform::DisplayChangeSuccessful) ++failures;
+    }
+    EXPECT_EQ(failures, 0);
+}

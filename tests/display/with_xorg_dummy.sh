@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs a command against an Xorg server of its own on the dummy video driver, which offers
-# several modes (1024x768 at the start, 800x600, 640x480 among others):
-#   with_xorg_dummy.sh -- command...
+# several modes (1024x768 at 60 Hz at the start, 1024x768 at 75 Hz, 800x600, 640x480):
+#   with_xorg_dummy.sh [--no-glx] -- command...
+# --no-glx: a server without GLX, on which no GL window can be made.
 # Exits 77 (the tests' skip code) with the reason when such a server cannot run here.
 set -u
+glx=Enable
+[ "${1:-}" = "--no-glx" ] && { glx=Disable; shift; }
 [ "${1:-}" = "--" ] && shift
 
 skip() { echo "SKIP: $*" >&2; exit 77; }
@@ -14,7 +17,10 @@ command -v Xorg >/dev/null || skip "Xorg is not installed (xserver-xorg-core)"
 [ "$(id -u)" -eq 0 ] || skip "Xorg with a private configuration needs root here"
 
 dir=$(mktemp -d /tmp/xorg-dummy.XXXXXX)
-cat > "$dir/xorg.conf" <<'CONF'
+cat > "$dir/xorg.conf" <<CONF
+Section "Extensions"
+  Option "GLX" "$glx"
+EndSection
 Section "ServerFlags"
   Option "AutoAddDevices" "false"
   Option "AutoEnableDevices" "false"
@@ -25,6 +31,7 @@ Section "Monitor"
   HorizSync 5.0-1000.0
   VertRefresh 5.0-200.0
   Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
+  Modeline "1024x768_75" 78.75 1024 1040 1136 1312 768 769 772 800 +hsync +vsync
   Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
   Modeline "640x480" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync
 EndSection
@@ -40,7 +47,7 @@ Section "Screen"
   DefaultDepth 24
   SubSection "Display"
     Depth 24
-    Modes "1024x768" "800x600" "640x480"
+    Modes "1024x768" "1024x768_75" "800x600" "640x480"
   EndSubSection
 EndSection
 CONF

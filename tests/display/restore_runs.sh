@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Ends runs of a program in each way a user can and checks, from outside, that the desktop is
+# back in the mode it had before (name and rate, as xrandr lists it) and the exit status:
+#   restore_runs.sh <program> signals|early|two-runs|exact|no-window
+# Runs under with_xorg_dummy.sh (1024x768 at 60 Hz at the start; the program sets 640x480),
+# with --no-glx for "no-window".
+. "$(dirname "$0")/../support/watch_lib.sh"
+set -u
+program=$(realpath "$1") case=$2
+# Job control: a background job then keeps the default action for INT and QUIT, as a program
+# started from a terminal does.
+set -m
+
+work=$(mktemp -d /tmp/restore-runs.XXXXXX)
+trap 'kill -9 $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*" >&2; cat "$work"/stderr.* 2>/dev/null | sed 's/^/  program: /' >&2; exit 1; }
+# The mode in force: its name, which tells the two 1024x768 modes apart.
+mode() { xrandr 2>/dev/null | awk '/\*/ { print $1; exit }'; }
+expect_mode() { [ "$(mode)" = "$1" ] || fail "$2: the desktop is in $(mode), expected $1"; }
+
+# start <name>: runs the program in the background; its pid goes into pid_<name>.
+start() {
+    "$program" 2>"$work/stderr.$1" &
+    printf -v "pid_$1" '%s' $!
+}
+window_of() {
+    local win
+    for _ in $(seq 1 300); do
+        win=$(xdotool search --pid "$1" 2>/dev/null | head -1)
+        [ -n "$win" ] && { echo "$win"; return 0; }
+        kill -0 "$1" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+# ends <pid> <what>: the run must end by itself with status 0.
+ends() {
+    wait_for_exit "$1" 20 || fail "$2: still running after 20 s"
+    [ "$exit_status" -eq 0 ] || fail "$2: exit status $exit_status, expected 0"
+}
+escape() {
+    local win
+    win=$(window_of "$1") || fail "no window"
+    xdotool windowfocus --sync "$win" 2>/dev/null
+    xdotool key --window "$win" Escape
+}
+
+original=$(mode)
+case $case in
+signals)
+    # A closed terminal, Ctrl+\, kill and Ctrl+C while the show plays.
+    for signal in HUP QUIT TERM INT; do
+        start run
+        window_of "$pid_run" >/dev/null || fail "$signal: no window"
+        expect_mode 640x480 "$signal: while running"
+        kill -"$signal" "$pid_run"
+        ends "$pid_run" "$signal"
+        expect_mode "$original" "after $signal"
+    done
+    ;;
+early)
+    # The signal arrives as soon as the desktop has changed, before the window exists.
+    for signal in HUP TERM; do
+        xev -root -event randr 2>/dev/null |
+            { grep -q -m1 RRScreenChangeNotify && kill -"$signal" "$(cat "$work/pid")"; } &
+        watcher=$!
+        sleep 0.5
+        start run
+        echo "$pid_run" >"$work/pid"
+        ends "$pid_run" "$signal at the first change"
+        expect_mode "$original" "after $signal at the first change"
+        kill "$watcher" 2>/dev/null
+        wait "$watcher" 2>/dev/null
+    done
+    ;;
+two-runs)
+    # The second run starts on the first one's mode; whichever ends last puts the first back.
+    for last in second first; do
+        start first
+        window_of "$pid_first" >/dev/null || fail "first run: no window"
+        start second
+        window_of "$pid_second" >/dev/null || fail "second run: no window"
+        if [ "$last" = second ]; then early=$pid_first late=$pid_second; else early=$pid_second late=$pid_first; fi
+        escape "$early"
+        ends "$early" "the run that ends first"
+        expect_mode 640x480 "while the $last run still plays"
+        escape "$late"
+        ends "$late" "the $last run"
+        expect_mode "$original" "after both runs, the $last ending last"
+    done
+    ;;
+exact)
+    # Two modes of one size: the one that was in force comes back, not the other.
+    output=$(xrandr | awk '/ connected/ { print $1; exit }')
+    xrandr --output "$output" --mode 1024x768_75 || fail "cannot set 1024x768_75"
+    start run
+    escape "$pid_run"
+    ends "$pid_run" "run from 1024x768_75"
+    expect_mode 1024x768_75 "after a run from 1024x768 at 75 Hz"
+    ;;
+no-window)
+    # No GL window can be made: a failure for whoever started it, after the desktop is back.
+    start run
+    wait_for_exit "$pid_run" 20 || fail "still running after 20 s"
+    [ "$exit_status" -ne 0 ] || fail "exit status 0 without a window"
+    expect_mode "$original" "after a run without a window"
+    ;;
+*) fail "unknown case $case" ;;
+esac
+echo "ok: $case"
