@@ -22,10 +22,14 @@ if [ -z "$window" ]; then
   echo "no window appeared"; kill "$pid" 2>/dev/null; cat "$work/stderr"; exit 1
 fi
 
-# Frames run: the picture changes from the first black frame to the effect, and the title
-# is rewritten by the show.
-sleep 3
-title=$(xdotool getwindowname "$window")
+# Frames run: the title is rewritten by the show once setup is over (slow on a busy machine).
+title=""
+for _ in $(seq 1 300); do
+  title=$(xdotool getwindowname "$window" 2>/dev/null)
+  case "$title" in " Time = "*) break ;; esac
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
 echo "title: '$title'"
 case "$title" in
   " Time = "*) ;;
