@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -48,13 +49,15 @@ unsigned buttonOf(Uint8 button) {
 
 // Set by the handler of the signals that ask a run to end (a closed terminal, Ctrl+C, Ctrl+\,
 // kill); the launcher turns it into a quit so that shutdown still runs.
-volatile std::sig_atomic_t stopSignalled = 0;
+std::atomic<bool> stopSignalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
-extern "C" void onStopSignal(int) { stopSignalled = 1; }
+extern "C" void onStopSignal(int) { stopSignalled.store(true, std::memory_order_relaxed); }
 
 // In place before the application's first step, so that a run that has changed the desktop is
 // never ended without its shutdown. A signal ignored when we started (nohup) stays ignored.
 void catchStopSignals() {
+    stopSignalled.store(false, std::memory_order_relaxed);
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -289,7 +292,7 @@ private:
 
     // A stop signal becomes a quit, looked at where any quit is.
     bool takeStopSignal() {
-        if (!stopSignalled) return false;
+        if (!stopSignalled.load(std::memory_order_relaxed)) return false;
         app_->quit();
         return true;
     }
