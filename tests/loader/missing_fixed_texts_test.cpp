@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/message_box.h"
 #include "probe_app.h"
 
 namespace {
@@ -27,19 +26,10 @@ const char* const kFirstBuild = "#64";
 const char* const kOtherBuilds = "#64";
 #endif
 
-std::string ascii(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 }  // namespace
 
 TEST(MissingFixedTexts, TheReportNames65AndEachBuildNamesTheFirstTextItLacks) {
-    std::vector<std::pair<std::string, std::string>> boxes;
-    platform::setErrorBoxHandler([&](SDL_Window*, const std::u16string& text, const std::u16string& caption) {
-        boxes.push_back({ascii(text), ascii(caption)});
-    });
+    BoxRecorder recorder;
     bool sawSetup = false;
     auto* app = new ProbeApp;
     app->fullSetup = true;
@@ -56,12 +46,11 @@ TEST(MissingFixedTexts, TheReportNames65AndEachBuildNamesTheFirstTextItLacks) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(runProbe(app), 0);
     const std::string console = testing::internal::GetCapturedStderr();
-    platform::setErrorBoxHandler({});
     EXPECT_TRUE(sawSetup);
 
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].second, "Fatal Error");
-    EXPECT_EQ(boxes[0].first, "Failed to load common textures and shaders:\nFailed to load resource: #65 type: FRAG");
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].second, "Fatal Error");
+    EXPECT_EQ(recorder.boxes[0].first, "Failed to load common textures and shaders:\nFailed to load resource: #65 type: FRAG");
 
     const std::string prefix = "Failed to compile the shader: Failed to load resource: ";
     std::vector<std::string> builds;
