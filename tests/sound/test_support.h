@@ -37,4 +37,12 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// How far a position read between the wall times `before` and `after` lies outside them, as a
+// fraction of `before`: a busy machine that holds the reader up between the two is no fault of
+// the clock.
+inline double deviation(double position, double before, double after) {
+    const double off = position < before ? before - position : position > after ? position - after : 0.0;
+    return off / before;
+}
+
 }  // namespace soundtest
