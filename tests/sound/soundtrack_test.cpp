@@ -110,7 +110,9 @@ TEST_F(Soundtrack, IsTheClockAndCountsTheFourSyncPoints) {
     EXPECT_LT(worst, 0.03) << "the position must follow the wall clock";
     ASSERT_FALSE(playing()) << "the clip must have ended";
     EXPECT_EQ(musicEventCount, 4.0f);
-    EXPECT_NEAR(musicPosition, 11000.0, 30.0);
+    // Seen at the first frame after the end, from which the clock has run on a little.
+    EXPECT_GE(musicPosition, 10970u);
+    EXPECT_LT(musicPosition, 11300u);
 
     // Past the end the clock goes on with the wall, never back; the counter stays.
     const std::uint32_t atEnd = musicPosition;
