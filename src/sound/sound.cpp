@@ -201,6 +201,8 @@ Result System::playSound(int channelIndex, Sound* sound, bool paused, Channel** 
     target->ended_ = false;
     target->fired_.clear();
     target->reported_ = 0;
+    target->endedFrames_ = 0;
+    target->endedAtNs_ = 0;
     target->handedFrames_ = 0;
     target->decodedFrames_ = 0;
     target->decoderDone_ = false;
@@ -272,6 +274,9 @@ bool Sound::open(const char* name, Result* why) {
     }
     decoder_->handle = h;
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Damage inside a file (a block of garbage, zeros) is skipped however long it is, as media
+    // players do; the default limit ends the stream at the first damage over a kilobyte or so.
+    mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0.0);
     // 16-bit samples at the stream's own rate; the output device is opened to match.
     mpg123_format_none(h);
     const long* rates = nullptr;
@@ -290,6 +295,10 @@ bool Sound::open(const char* name, Result* why) {
     }
     rate_ = rate;
     channelCount_ = channels;
+    // The device plays this one format for the whole stream: a stray header in damaged data
+    // that claims another rate or channel count is converted to it, not handed on.
+    mpg123_format_none(h);
+    mpg123_format(h, rate, channels, MPG123_ENC_SIGNED_16);
     off_t length = mpg123_length(h);
     decoder_->estimatedFrames = length > 0 ? static_cast<std::int64_t>(length) : 0;
     return true;
@@ -349,13 +358,10 @@ void Channel::fill(unsigned char* out, int length) {
         int r = mpg123_read(decoder.handle, out + done, total - done, &got);
         done += got;
         if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
-            if (r == MPG123_NEW_FORMAT) {
-                long rate = 0;
-                int channels = 0, encoding = 0;
-                mpg123_getformat(decoder.handle, &rate, &channels, &encoding);
-                if (rate != sound_->rate_ || channels != sound_->channelCount_) finished = true;
-            }
-            if (got == 0 && ++idle > 16) finished = true;
+            // A format report (frequent around damage) changes nothing: the output format is
+            // fixed at open. Only a decoder that stops making progress ends the stream here.
+            idle = got > 0 ? 0 : idle + 1;
+            if (idle > 64) finished = true;
             continue;
         }
         finished = true;  // end of stream, or a fault the decoder can't get past
@@ -413,7 +419,16 @@ void Channel::silentOutput() {
 }
 
 std::uint64_t Channel::playedFrames() {
-    if (ended_) return reported_;
+    if (ended_) {
+        // Past the end the position runs on with the clock from where the sound stopped, so
+        // that a clock read from it never stands still. Microseconds keep the product small.
+        const std::int64_t elapsedUs = std::max<std::int64_t>(0, nowNs() - endedAtNs_) / 1000;
+        const std::uint64_t played =
+            endedFrames_ + static_cast<std::uint64_t>(elapsedUs) *
+                               static_cast<std::uint64_t>(sound_->rate_) / 1000000ull;
+        reported_ = std::max(reported_, played);
+        return reported_;
+    }
     std::uint64_t played = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -424,8 +439,8 @@ std::uint64_t Channel::playedFrames() {
             std::int64_t elapsed = paused_ ? 0 : std::max<std::int64_t>(0, nowNs() - lastFillNs_);
             played = base + static_cast<std::uint64_t>(elapsed) *
                                 static_cast<std::uint64_t>(sound_->rate_) / 1000000000ull;
+            // The silence handed after the end plays in real time too.
             played = std::min(played, handedFrames_);
-            if (decoderDone_) played = std::min(played, decodedFrames_);
         }
     }
     reported_ = std::max(reported_, played);
@@ -434,8 +449,9 @@ std::uint64_t Channel::playedFrames() {
 
 // Main thread: the stream has played to its end.
 void Channel::finish() {
+    endedAtNs_ = nowNs();
+    endedFrames_ = playedFrames();
     closeOutput();
-    reported_ = decodedFrames_;
     sound_->decoder_->knownFrames = static_cast<std::int64_t>(decodedFrames_);
     ended_ = true;
 }
@@ -445,6 +461,13 @@ void Channel::service() {
     if (!sound_ || ended_) return;
     Sound* sound = sound_;
     std::uint64_t played = playedFrames();
+    bool done;
+    std::uint64_t streamEnd = UINT64_MAX;  // points past the end of the stream never fire
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done = decoderDone_ && played >= decodedFrames_;
+        if (decoderDone_) streamEnd = decodedFrames_;
+    }
 
     auto& points = sound->syncPoints_;
     if (fired_.size() < points.size()) fired_.resize(points.size(), false);
@@ -453,17 +476,12 @@ void Channel::service() {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return points[a]->frame < points[b]->frame; });
     for (std::size_t i : order) {
-        if (fired_[i] || points[i]->frame > played) continue;
+        if (fired_[i] || points[i]->frame > played || points[i]->frame > streamEnd) continue;
         fired_[i] = true;
         if (callback_) callback_(this, ChannelCallbackType::SyncPoint, points[i].get(), nullptr);
         if (sound_ != sound || ended_) return;  // the callback stopped or replaced us
     }
 
-    bool done;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        done = decoderDone_ && played >= decodedFrames_;
-    }
     if (done) {
         finish();
         if (callback_) callback_(this, ChannelCallbackType::End, nullptr, nullptr);

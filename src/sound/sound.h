@@ -20,9 +20,12 @@
 //   the file are in memory at once.
 // - A channel's position is the part of the stream the output has played: frames handed to
 //   the device, less the buffer the device has yet to play, advanced with the clock between
-//   two device callbacks. It never goes back. At the end of the stream it holds at the
-//   stream's length and isPlaying turns false; the channel keeps its handle until it is
-//   stopped, its sound released or, with every channel taken, it is reused by playSound.
+//   two device callbacks. It never goes back. Once the stream has played to its end the
+//   position runs on in real time from there (a clock read from a short or damaged file
+//   must not stop), isPlaying turns false and sync points beyond the end never fire; the
+//   channel keeps its handle until it is stopped, its sound released or, with every channel
+//   taken, it is reused by playSound.
+// - Damage inside a stream is skipped, however long, and playback goes on after it.
 // - Sync points fire once each, in offset order, when the position has passed them. The
 //   channel callback is called from System::update on the caller's thread, never from the
 //   audio thread. At the end of a stream the callback gets ChannelCallbackType::End once.
@@ -201,6 +204,8 @@ private:
     bool ended_ = false;       // end reported; device closed
     std::vector<bool> fired_;  // per sync point of the sound
     std::uint64_t reported_ = 0;
+    std::uint64_t endedFrames_ = 0;  // position when the end was reported
+    std::int64_t endedAtNs_ = 0;     // steady clock then
 
     // Shared with the audio thread.
     std::mutex mutex_;

@@ -7,10 +7,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/app.h"
 #include "framework/gl/glsl_prog.h"
 #include "framework/resources.h"
+#include "platform/message_box.h"
 #include "player/lumivex_app.h"
 
 class ProbeApp : public LumivexApp {
@@ -107,3 +110,26 @@ inline Rgb readBackBuffer(int x, int y) {
     glReadBuffer(GL_BACK);
     return readPixel(x, y);
 }
+
+// While it lives, the fatal report's boxes are recorded here instead of shown: (text,
+// caption), with every character beyond ASCII as '?'.
+class BoxRecorder {
+public:
+    BoxRecorder() {
+        platform::setErrorBoxHandler([this](SDL_Window*, const std::u16string& text, const std::u16string& caption) {
+            boxes.push_back({ascii(text), ascii(caption)});
+        });
+    }
+    ~BoxRecorder() { platform::setErrorBoxHandler({}); }
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    std::vector<std::pair<std::string, std::string>> boxes;
+
+private:
+    static std::string ascii(const std::u16string& s) {
+        std::string out;
+        for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+        return out;
+    }
+};

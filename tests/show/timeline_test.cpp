@@ -108,11 +108,8 @@ TEST(FrameRules, EndOfTheTimeline) {
 }
 
 TEST(FrameRules, SwitchFraction) {
-    const double inf = std::numeric_limits<double>::infinity();
-    // Transition length 0: before, at and after the switch time.
+    // Transition length 0: before, at (0/0, not a number) and after the switch time.
     EXPECT_FALSE(isPastSwitch((1.0 - 2.0) / 0.0));
-    EXPECT_EQ((1.0 - 2.0) / 0.0, -inf);
-    EXPECT_TRUE(std::isnan((2.0 - 2.0) / 0.0));
     EXPECT_TRUE(isPastSwitch((2.0 - 2.0) / 0.0));
     EXPECT_TRUE(isPastSwitch((3.0 - 2.0) / 0.0));
     // A positive length: at the switch time the fraction is 0 and the switch waits.

@@ -111,8 +111,9 @@ TEST_F(SoundLayer, FilesThatAreNotPlayableStreamsGiveNoSound) {
 }
 
 // Position against the wall clock, sync points once each in order on the updating thread,
-// then the end: position held at the length, no longer playing.
-TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndHoldsAtTheEnd) {
+// then the end: no longer playing, and the position runs on in real time from where the sound
+// stopped.
+TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndRunsOnAfterTheEnd) {
     sound::Sound* stream = nullptr;
     ASSERT_EQ(system->createStream(clip("clip_11s.mp3").c_str(), sound::modeStream, nullptr, &stream),
               Result::Ok);
@@ -122,23 +123,25 @@ TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndHoldsAtTheEnd) {
     ASSERT_NE(channel, nullptr);
     ASSERT_EQ(channel->setCallback(record), Result::Ok);
     sound::SyncPoint* point = nullptr;
-    // Added out of order: they fire by offset.
+    // Added out of order: they fire by offset. The last lies past the end and never fires,
+    // though the position passes it.
     ASSERT_EQ(stream->addSyncPoint(3000, sound::TimeUnit::Ms, "late", &point), Result::Ok);
     EXPECT_EQ(point->name, "late");
     ASSERT_EQ(stream->addSyncPoint(1000, sound::TimeUnit::Ms, "early", nullptr), Result::Ok);
     ASSERT_EQ(stream->addSyncPoint(44100 * 2, sound::TimeUnit::Pcm, "middle", nullptr), Result::Ok);
-    ASSERT_EQ(stream->addSyncPoint(20000, sound::TimeUnit::Ms, "past the end", nullptr), Result::Ok);
+    ASSERT_EQ(stream->addSyncPoint(11300, sound::TimeUnit::Ms, "past the end", nullptr), Result::Ok);
 
     std::uint32_t position = 0, previous = 0;
     double worst = 0;
     while (soundtest::secondsSince(start) < 10.0) {
         std::this_thread::sleep_for(10ms);
+        const double before = soundtest::secondsSince(start) * 1000.0;
         ASSERT_EQ(system->update(), Result::Ok);
         ASSERT_EQ(channel->getPosition(&position, sound::TimeUnit::Ms), Result::Ok);
-        const double wall = soundtest::secondsSince(start) * 1000.0;
+        const double after = soundtest::secondsSince(start) * 1000.0;
         ASSERT_GE(position, previous) << "the position went back";
         previous = position;
-        if (wall > 1000) worst = std::max(worst, std::abs(position - wall) / wall);
+        if (before > 1000) worst = std::max(worst, soundtest::deviation(position, before, after));
     }
     // Within a few percent of the wall clock over ten seconds.
     std::printf("position %u ms after %.0f ms; worst deviation %.2f %%\n", position,
@@ -154,15 +157,33 @@ TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndHoldsAtTheEnd) {
         channel->isPlaying(&playing);
     }
     ASSERT_FALSE(playing) << "the 11 s clip did not end";
-    std::uint32_t atEnd = 0, later = 0, length = 0;
+    std::uint32_t atEnd = 0, length = 0;
     channel->getPosition(&atEnd, sound::TimeUnit::Ms);
-    EXPECT_NEAR(atEnd, 11000.0, 30.0);
-    std::this_thread::sleep_for(200ms);
-    system->update();
-    channel->getPosition(&later, sound::TimeUnit::Ms);
-    EXPECT_EQ(later, atEnd) << "the position must hold at the end";
+    const auto ended = std::chrono::steady_clock::now();
+    // The end is seen at the first update after it, and the position has run on a little.
     EXPECT_EQ(stream->getLength(&length, sound::TimeUnit::Ms), Result::Ok);
-    EXPECT_EQ(length, atEnd);
+    EXPECT_NEAR(length, 11000.0, 30.0);
+    EXPECT_GE(atEnd, length);
+    EXPECT_LT(atEnd, length + 300);
+
+    // Past the end: the clock follows the wall from where the sound stopped, past the last
+    // sync point's offset, and nothing plays.
+    previous = atEnd;
+    while (soundtest::secondsSince(ended) < 0.6) {
+        std::this_thread::sleep_for(10ms);
+        system->update();
+        channel->getPosition(&position, sound::TimeUnit::Ms);
+        ASSERT_GE(position, previous) << "the position went back after the end";
+        previous = position;
+    }
+    const double before = soundtest::secondsSince(ended) * 1000.0;
+    channel->getPosition(&position, sound::TimeUnit::Ms);
+    const double after = soundtest::secondsSince(ended) * 1000.0;
+    EXPECT_GE(position - atEnd + 30.0, before) << "the position must run on in real time";
+    EXPECT_LE(position - atEnd, after + 30.0);
+    EXPECT_GT(position, 11300u);
+    EXPECT_EQ(channel->isPlaying(&playing), Result::Ok);
+    EXPECT_FALSE(playing);
     int count = -1;
     system->getChannelsPlaying(&count);
     EXPECT_EQ(count, 0);
@@ -180,6 +201,8 @@ TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndHoldsAtTheEnd) {
     }
     EXPECT_EQ(events[3].type, sound::ChannelCallbackType::End);
     EXPECT_TRUE(events[3].onCallingThread);
+    EXPECT_GE(events[3].position, length);
+    EXPECT_LE(events[3].position, atEnd);
 
     // After the end the stream can start over on a new play.
     ASSERT_EQ(system->playSound(-1, stream, false, &channel), Result::Ok);
@@ -187,6 +210,52 @@ TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndHoldsAtTheEnd) {
     channel->getPosition(&position, sound::TimeUnit::Ms);
     EXPECT_GT(position, 150u);
     EXPECT_LT(position, 600u);
+}
+
+// Damage inside a stream (the kind that stops a decoder with a resync limit, or makes it
+// report another format for a frame or two) is skipped and the stream plays to its end.
+TEST_F(SoundLayer, DamageInsideAStreamIsSkippedAndPlaybackGoesOn) {
+    const std::string whole = soundtest::readFile(clip("clip_11s.mp3"));
+    struct Damaged {
+        const char* name;
+        std::string bytes;
+        std::uint32_t atLeast;  // what must still play, less what the damage took
+        sound::Channel* channel = nullptr;
+        std::uint32_t endedAt = 0;
+    } files[] = {
+        {"zeros at 1.5 s", soundtest::damage(whole, 1.5, 11.0, std::string(1024, '\0')), 10800},
+        {"0xff at 3 s", soundtest::damage(whole, 3.0, 11.0, std::string(1024, '\xff')), 10800},
+        {"garbage at 5 s", soundtest::damage(whole, 5.0, 11.0, soundtest::garbage(14)), 10800},
+        {"64 KB of garbage at 7 s", soundtest::damage(whole, 7.0, 11.0, soundtest::garbage(7, 65536)), 8000},
+    };
+    soundtest::ScratchDir dir;
+    testing::internal::CaptureStderr();
+    int index = 0;
+    for (Damaged& file : files) {
+        const auto path = dir.path() / ("damaged" + std::to_string(index++) + ".mp3");
+        soundtest::writeFile(path, file.bytes);
+        sound::Sound* stream = nullptr;
+        ASSERT_EQ(system->createStream(path.c_str(), sound::modeStream, nullptr, &stream), Result::Ok);
+        ASSERT_EQ(system->playSound(-1, stream, false, &file.channel), Result::Ok);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int playing = 1;
+    while (playing > 0 && soundtest::secondsSince(start) < 14.0) {
+        std::this_thread::sleep_for(10ms);
+        system->update();
+        for (Damaged& file : files) {
+            bool p = false;
+            file.channel->isPlaying(&p);
+            if (!p && file.endedAt == 0) file.channel->getPosition(&file.endedAt, sound::TimeUnit::Ms);
+        }
+        system->getChannelsPlaying(&playing);
+    }
+    for (const Damaged& file : files) {
+        SCOPED_TRACE(file.name);
+        EXPECT_GE(file.endedAt, file.atLeast) << "the stream ended at the damage";
+        EXPECT_LE(file.endedAt, 11100u);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(SoundLayer, ReleasingAPlayingStreamStopsItsChannel) {

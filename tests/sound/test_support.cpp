@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace soundtest {
@@ -36,6 +37,19 @@ std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("can't read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string damage(std::string bytes, double seconds, double length, const std::string& with) {
+    const auto at = static_cast<std::size_t>(static_cast<double>(bytes.size()) * seconds / length);
+    bytes.replace(at, with.size(), with);
+    return bytes;
+}
+
+std::string garbage(unsigned seed, std::size_t size) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xff);
+    return bytes;
 }
 
 }  // namespace soundtest

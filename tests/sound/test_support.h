@@ -27,8 +27,22 @@ private:
 void writeFile(const boost::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 
+// The bytes with `with` written over them at `seconds` into a stream that lasts `length` s,
+// counted by size as a constant bit rate does.
+std::string damage(std::string bytes, double seconds, double length, const std::string& with);
+// A kilobyte (or `size` bytes) of pseudo-random garbage, the same for the same seed.
+std::string garbage(unsigned seed, std::size_t size = 1024);
+
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// How far a position read between the wall times `before` and `after` lies outside them, as a
+// fraction of `before`: a busy machine that holds the reader up between the two is no fault of
+// the clock.
+inline double deviation(double position, double before, double after) {
+    const double off = position < before ? before - position : position > after ? position - after : 0.0;
+    return off / before;
 }
 
 }  // namespace soundtest
