@@ -141,7 +141,9 @@ TEST_F(SoundLayer, PlaysInRealTimeFiresSyncPointsOnceAndRunsOnAfterTheEnd) {
         const double after = soundtest::secondsSince(start) * 1000.0;
         ASSERT_GE(position, previous) << "the position went back";
         previous = position;
-        if (before > 1000) worst = std::max(worst, soundtest::deviation(position, before, after));
+        // A late wake of a busy machine costs some tens of ms at any time; a clock at the wrong
+        // rate shows as a share of the time played.
+        if (before > 3000) worst = std::max(worst, soundtest::deviation(position, before, after));
     }
     // Within a few percent of the wall clock over ten seconds.
     std::printf("position %u ms after %.0f ms; worst deviation %.2f %%\n", position,
