@@ -68,9 +68,10 @@ public:
         return display_;
     }
     void close() {
-        // A claim lives on its connection's server.
-        if (display_) forgetClaim();
-        if (display_) XCloseDisplay(display_);
+        if (display_) {
+            forgetClaim();  // a claim lives on its connection's server
+            XCloseDisplay(display_);
+        }
         display_ = nullptr;
         opened_ = false;
     }
@@ -166,10 +167,10 @@ double refreshRate(const XRRModeInfo& mode) {
 
 bool sideways(Rotation rotation) { return (rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0; }
 
-// The output's mode of exactly width x height as shown under the CRTC's rotation: its
-// preferred mode when that fits, else the one with the highest refresh rate.
-RRMode pickMode(const Target& target, int width, int height) {
-    RRMode best = None;
+// The output's mode of exactly width x height as shown under the CRTC's rotation: `exact` when
+// it is one of them, else the preferred mode when that fits, else the highest refresh rate.
+RRMode pickMode(const Target& target, int width, int height, RRMode exact) {
+    RRMode preferred = None, best = None;
     double bestRate = -1.0;
     const bool swap = sideways(target.crtc->rotation);
     for (int i = 0; i < target.output->nmode; ++i) {
@@ -178,25 +179,33 @@ RRMode pickMode(const Target& target, int width, int height) {
         int shownWidth = int(swap ? mode->height : mode->width);
         int shownHeight = int(swap ? mode->width : mode->height);
         if (shownWidth != width || shownHeight != height) continue;
-        if (i < target.output->npreferred) return mode->id;
+        if (mode->id == exact) return exact;
+        if (i < target.output->npreferred && preferred == None) preferred = mode->id;
         double rate = refreshRate(*mode);
         if (rate > bestRate) {
             bestRate = rate;
             best = mode->id;
         }
     }
-    return best;
+    return preferred != None ? preferred : best;
 }
 
-// The screen's size as the server has it now. Xlib's own screen record keeps the size it had when
-// the connection was opened, and ours lives across changes.
-void screenSize(Display* display, int& width, int& height) {
+// A drawable's size as the server has it now; false when the drawable is gone. (Xlib's own
+// screen record keeps the size the screen had when the connection was opened, and ours lives
+// across changes.)
+bool drawableSize(Display* display, Drawable drawable, int& width, int& height) {
     Window root = None;
     int x = 0, y = 0;
     unsigned w = 0, h = 0, border = 0, depth = 0;
-    XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border, &depth);
+    ErrorTrap trap(display);
+    if (!XGetGeometry(display, drawable, &root, &x, &y, &w, &h, &border, &depth) || trap.failed()) return false;
     width = int(w);
     height = int(h);
+    return true;
+}
+
+void screenSize(Display* display, int& width, int& height) {
+    drawableSize(display, DefaultRootWindow(display), width, height);
 }
 
 int millimetres(int pixels, int currentPixels, int currentMillimetres) {
@@ -235,18 +244,9 @@ int setMode(Display* display, int width, int height, RRMode exact) {
     Target target;
     if (!findTarget(display, root, target)) return DisplayChangeFailed;
 
-    RRMode mode = None;
-    const bool swap = sideways(target.crtc->rotation);
-    for (int i = 0; exact != None && i < target.output->nmode; ++i) {
-        const XRRModeInfo* info = modeInfo(target.resources, target.output->modes[i]);
-        if (info && info->id == exact && int(swap ? info->height : info->width) == width &&
-            int(swap ? info->width : info->height) == height)
-            mode = exact;
-    }
-    if (mode != None ? target.crtc->mode == mode
-                     : int(target.crtc->width) == width && int(target.crtc->height) == height)
-        return DisplayChangeSuccessful;
-    if (mode == None) mode = pickMode(target, width, height);
+    const RRMode mode = pickMode(target, width, height, exact);
+    const bool sameSize = int(target.crtc->width) == width && int(target.crtc->height) == height;
+    if (exact != None && mode == exact ? target.crtc->mode == exact : sameSize) return DisplayChangeSuccessful;
     if (mode == None) return DisplayChangeBadMode;
 
     // The screen must hold every lit CRTC, ours with its new size.
@@ -310,8 +310,8 @@ int realChange(int width, int height) {
 constexpr long markVersion = 1;
 constexpr std::size_t markHeader = 4;
 
+// This process's share; it holds one while it has a token.
 struct Claim {
-    bool held = false;
     int width = 0;
     int height = 0;
     RRMode mode = None;
@@ -353,13 +353,8 @@ void writeMark(Display* display, Window root, const std::vector<long>& mark) {
 std::vector<long> liveTokens(Display* display, const std::vector<long>& mark, Pixmap except) {
     std::vector<long> live;
     for (std::size_t i = markHeader; i < mark.size(); ++i) {
-        if (Pixmap(mark[i]) == except) continue;
-        Window rootOfToken = None;
-        int x = 0, y = 0;
-        unsigned width = 0, height = 0, border = 0, depth = 0;
-        ErrorTrap trap(display);
-        if (XGetGeometry(display, Pixmap(mark[i]), &rootOfToken, &x, &y, &width, &height, &border, &depth) &&
-            !trap.failed())
+        int width = 0, height = 0;
+        if (Pixmap(mark[i]) != except && drawableSize(display, Pixmap(mark[i]), width, height))
             live.push_back(mark[i]);
     }
     return live;
@@ -399,7 +394,7 @@ bool claimDisplayMode(int& width, int& height) {
     Claim& mine = claim();
     Display* display = connection().get();
     if (!display) return false;
-    if (mine.held) {
+    if (mine.token != None) {
         width = mine.width;
         height = mine.height;
         return true;
@@ -421,7 +416,6 @@ bool claimDisplayMode(int& width, int& height) {
     mark = {markVersion, mine.width, mine.height, long(mine.mode)};
     mark.insert(mark.end(), live.begin(), live.end());
     writeMark(display, root, mark);
-    mine.held = true;
     width = mine.width;
     height = mine.height;
     return true;
@@ -430,7 +424,7 @@ bool claimDisplayMode(int& width, int& height) {
 int restoreDisplaySettings(int width, int height) {
     if (handler()) return handler()(width, height);
     Claim& mine = claim();
-    if (!mine.held) return realChange(width, height);
+    if (mine.token == None) return realChange(width, height);
     Display* display = connection().get();
     if (!display) return DisplayChangeFailed;
     const Window root = DefaultRootWindow(display);
