@@ -24,16 +24,6 @@ start() {
     "$program" 2>"$work/stderr.$1" &
     printf -v "pid_$1" '%s' $!
 }
-window_of() {
-    local win
-    for _ in $(seq 1 300); do
-        win=$(xdotool search --pid "$1" 2>/dev/null | head -1)
-        [ -n "$win" ] && { echo "$win"; return 0; }
-        kill -0 "$1" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
 # ends <pid> <what>: the run must end by itself with status 0.
 ends() {
     wait_for_exit "$1" 20 || fail "$2: still running after 20 s"
@@ -41,9 +31,8 @@ ends() {
 }
 escape() {
     local win
-    win=$(window_of "$1") || fail "no window"
-    xdotool windowfocus --sync "$win" 2>/dev/null
-    xdotool key --window "$win" Escape
+    win=$(find_program_window "$1") || fail "no window"
+    press_escape "$win"
 }
 
 original=$(mode)
@@ -52,7 +41,7 @@ signals)
     # A closed terminal, Ctrl+\, kill and Ctrl+C while the show plays.
     for signal in HUP QUIT TERM INT; do
         start run
-        window_of "$pid_run" >/dev/null || fail "$signal: no window"
+        find_program_window "$pid_run" >/dev/null || fail "$signal: no window"
         expect_mode 640x480 "$signal: while running"
         kill -"$signal" "$pid_run"
         ends "$pid_run" "$signal"
@@ -78,9 +67,9 @@ two-runs)
     # The second run starts on the first one's mode; whichever ends last puts the first back.
     for last in second first; do
         start first
-        window_of "$pid_first" >/dev/null || fail "first run: no window"
+        find_program_window "$pid_first" >/dev/null || fail "first run: no window"
         start second
-        window_of "$pid_second" >/dev/null || fail "second run: no window"
+        find_program_window "$pid_second" >/dev/null || fail "second run: no window"
         if [ "$last" = second ]; then early=$pid_first late=$pid_second; else early=$pid_second late=$pid_first; fi
         escape "$early"
         ends "$early" "the run that ends first"

@@ -56,14 +56,7 @@ xprop -root -remove _MOTIF_WM_HINTS
 
 "$program" 2>"$work/stderr" &
 pid=$!
-win=""
-for _ in $(seq 1 300); do
-    win=$(xdotool search --pid $pid 2>/dev/null | head -1)
-    [ -n "$win" ] && break
-    kill -0 $pid 2>/dev/null || fail "program ended before its window appeared"
-    sleep 0.1
-done
-[ -n "$win" ] || fail "no window within 30 s"
+win=$(find_program_window "$pid") || fail "no window: the program ended first, or 30 s passed"
 
 info=$(xwininfo -id "$win")
 x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
@@ -110,8 +103,7 @@ if [ -n "$limit" ]; then
     echo "frames per second: $fps (limit $limit)"
 fi
 
-xdotool windowfocus --sync "$win" 2>/dev/null
-xdotool key --window "$win" Escape
+press_escape "$win"
 wait_for_exit "$pid" 15 || fail "program still running 15 s after Escape"
 status=$exit_status
 pid=""

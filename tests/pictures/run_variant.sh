@@ -70,8 +70,7 @@ win=$(xdotool search --pid "$pid" 2>/dev/null | head -1)
 import -window root "$work/shot.png" 2>/dev/null
 mean=$(convert "$work/shot.png" -format '%[fx:mean]' info: 2>/dev/null)
 echo "screen mean brightness: ${mean:-unknown}"
-xdotool windowfocus --sync "$win" 2>/dev/null
-xdotool key --window "$win" Escape
+press_escape "$win"
 wait_for_exit "$pid" 15 || fail "program still running 15 s after Escape"
 status=$exit_status
 pid=""

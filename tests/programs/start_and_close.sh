@@ -12,13 +12,7 @@ cd "$work"   # no soundtrack here: the show stands still, which is all this need
 "$program" 2>"$work/stderr" &
 pid=$!
 
-window=""
-for _ in $(seq 1 200); do
-  window=$(xdotool search --pid "$pid" 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
+if ! window=$(find_program_window "$pid" 200); then
   echo "no window appeared"; kill "$pid" 2>/dev/null; cat "$work/stderr"; exit 1
 fi
 

@@ -4,6 +4,9 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <thread>
+
+#include <gtest/gtest.h>
 
 namespace soundtest {
 
@@ -43,6 +46,23 @@ std::string damage(std::string bytes, double seconds, double length, const std::
     const auto at = static_cast<std::size_t>(static_cast<double>(bytes.size()) * seconds / length);
     bytes.replace(at, with.size(), with);
     return bytes;
+}
+
+std::uint32_t expectRunsOnInRealTime(const std::function<std::uint32_t()>& read, std::uint32_t atEnd,
+                                     std::chrono::steady_clock::time_point ended) {
+    std::uint32_t previous = atEnd;
+    while (secondsSince(ended) < 0.6) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::uint32_t position = read();
+        EXPECT_GE(position, previous) << "the position went back after the end";
+        previous = position;
+    }
+    const double before = secondsSince(ended) * 1000.0;
+    const std::uint32_t position = read();
+    const double after = secondsSince(ended) * 1000.0;
+    EXPECT_GE(position - atEnd + 30.0, before) << "the position must run on in real time";
+    EXPECT_LE(position - atEnd, after + 30.0);
+    return position;
 }
 
 std::string garbage(unsigned seed, std::size_t size) {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <boost/filesystem.hpp>
@@ -44,5 +45,11 @@ inline double deviation(double position, double before, double after) {
     const double off = position < before ? before - position : position > after ? position - after : 0.0;
     return off / before;
 }
+
+// After the end of a stream, reads the position every 10 ms for 0.6 s from `ended`
+// (`read` advances the layer and returns it): it must never go back, and at the last read be
+// as far past `atEnd` as the wall clock has moved, within 30 ms. Returns that last position.
+std::uint32_t expectRunsOnInRealTime(const std::function<std::uint32_t()>& read, std::uint32_t atEnd,
+                                     std::chrono::steady_clock::time_point ended);
 
 }  // namespace soundtest

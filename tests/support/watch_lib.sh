@@ -12,6 +12,25 @@ find_show_window() {
   return 1
 }
 
+# Prints the id of the window of process $1 once it has one; fails when the process ends first
+# or after $2 tenths of a second (30 s).
+find_program_window() {
+  local pid=$1 tries=${2:-300} win
+  for _ in $(seq 1 "$tries"); do
+    win=$(xdotool search --pid "$pid" 2>/dev/null | head -1)
+    if [ -n "$win" ]; then echo "$win"; return 0; fi
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Escape pressed in window $1, as a user ends the show.
+press_escape() {
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  xdotool key --window "$1" Escape
+}
+
 # " Time = <position> Effect = <index>" -> "<position> <index>"
 parse_title() {
   sed -n 's/^ Time = \([0-9]*\) Effect = \(-\{0,1\}[0-9]*\)$/\1 \2/p'
