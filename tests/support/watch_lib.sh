@@ -1,10 +1,13 @@
 # Helpers for watching the player from outside: its window title and screenshots.
 
-# Prints the id of the player's window once its title shows the show's counters.
-find_show_window() {
-  local pid=$1 tries=${2:-600} win
+# wait_for_window <pid> <tries> <xdotool search arguments>: prints the first window the search
+# finds, once there is one; fails when process <pid> ends first or after <tries> tenths of a
+# second.
+wait_for_window() {
+  local pid=$1 tries=$2 win
+  shift 2
   for _ in $(seq 1 "$tries"); do
-    win=$(xdotool search --name 'Effect = ' 2>/dev/null | head -1)
+    win=$(xdotool search "$@" 2>/dev/null | head -1)
     if [ -n "$win" ]; then echo "$win"; return 0; fi
     kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.1
@@ -12,18 +15,11 @@ find_show_window() {
   return 1
 }
 
-# Prints the id of the window of process $1 once it has one; fails when the process ends first
-# or after $2 tenths of a second (30 s).
-find_program_window() {
-  local pid=$1 tries=${2:-300} win
-  for _ in $(seq 1 "$tries"); do
-    win=$(xdotool search --pid "$pid" 2>/dev/null | head -1)
-    if [ -n "$win" ]; then echo "$win"; return 0; fi
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
+# The player's window once its title shows the show's counters (60 s by default).
+find_show_window() { wait_for_window "$1" "${2:-600}" --name 'Effect = '; }
+
+# The window of process $1 once it has one (30 s by default).
+find_program_window() { wait_for_window "$1" "${2:-300}" --pid "$1"; }
 
 # Escape pressed in window $1, as a user ends the show.
 press_escape() {
