@@ -91,7 +91,8 @@ TEST_F(Soundtrack, IsTheClockAndCountsTheFourSyncPoints) {
         const double wallAfter = soundtest::secondsSince(started) * 1000.0;
         ASSERT_GE(musicPosition, previous);
         previous = musicPosition;
-        if (wallBefore > 1000 && wallAfter < 10500)
+        // From 3 s on, where a late wake of a busy machine no longer passes for a wrong rate.
+        if (wallBefore > 3000 && wallAfter < 10500)
             worst = std::max(worst, soundtest::deviation(musicPosition, wallBefore, wallAfter));
 
         // The counter as update left it: every point at or before the position it saw, and a
