@@ -12,6 +12,8 @@ packages=(
   glslang-tools xdotool x11-utils x11-xserver-utils imagemagick mpg123
   fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra
   xserver-xorg-core xserver-xorg-video-dummy
+  icewm weston xwayland
+  dbus pulseaudio pulseaudio-utils pipewire pipewire-bin wireplumber
 )
 
 missing=()
