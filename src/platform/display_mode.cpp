@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -304,18 +305,25 @@ int realChange(int width, int height) {
 }
 
 // Runs that change the desktop share one mark on the root window: the mode the first of them
-// found, and one token per run still on the screen. A token is a pixmap of the run's own
-// connection, so the server drops it when that run goes, however it goes.
-//   [version, width, height, mode, token...]
-constexpr long markVersion = 1;
+// found, and one token per run still on the screen. A token is an unmapped window of the run's
+// own connection, so the server drops it when that run goes, however it goes. The server hands
+// a gone client's ids to the next client, so a token counts only while its window still carries
+// the random key the mark holds beside its id.
+//   [version, width, height, mode, token, key, token, key...]
+constexpr long markVersion = 2;
 constexpr std::size_t markHeader = 4;
+
+struct Token {
+    Window window = None;
+    long key = 0;
+};
 
 // This process's share; it holds one while it has a token.
 struct Claim {
     int width = 0;
     int height = 0;
     RRMode mode = None;
-    Pixmap token = None;
+    Token token;
 };
 
 Claim& claim() {
@@ -326,38 +334,62 @@ Claim& claim() {
 void forgetClaim() { claim() = Claim{}; }
 
 Atom markAtom(Display* display) { return XInternAtom(display, "_LUMIVEX_DESKTOP_MODE", False); }
+Atom keyAtom(Display* display) { return XInternAtom(display, "_LUMIVEX_DESKTOP_MODE_KEY", False); }
 
-std::vector<long> readMark(Display* display, Window root) {
+// The 32-bit values of a CARDINAL property; empty when there is none or the window is gone.
+std::vector<long> readCardinals(Display* display, Window window, Atom property) {
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    std::vector<long> mark;
-    if (XGetWindowProperty(display, root, markAtom(display), 0, 1024, False, XA_CARDINAL, &type, &format, &count,
-                           &after, &data) == Success &&
-        type == XA_CARDINAL && format == 32 && data) {
-        const long* values = reinterpret_cast<const long*>(data);
-        mark.assign(values, values + count);
+    std::vector<long> values;
+    ErrorTrap trap(display);
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data) == Success &&
+        !trap.failed() && type == XA_CARDINAL && format == 32 && data) {
+        const long* first = reinterpret_cast<const long*>(data);
+        values.assign(first, first + count);
     }
     if (data) XFree(data);
-    if (mark.size() < markHeader || mark[0] != markVersion) mark.clear();
+    return values;
+}
+
+void writeCardinals(Display* display, Window window, Atom property, const std::vector<long>& values) {
+    XChangeProperty(display, window, property, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
+}
+
+std::vector<long> readMark(Display* display, Window root) {
+    std::vector<long> mark = readCardinals(display, root, markAtom(display));
+    if (mark.size() < markHeader || mark[0] != markVersion || (mark.size() - markHeader) % 2 != 0) mark.clear();
     return mark;
 }
 
-void writeMark(Display* display, Window root, const std::vector<long>& mark) {
-    XChangeProperty(display, root, markAtom(display), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(mark.data()), int(mark.size()));
+bool isLive(Display* display, const Token& token) {
+    return readCardinals(display, token.window, keyAtom(display)) == std::vector<long>{token.key};
 }
 
-// The tokens of the mark whose runs are still on the screen, without `except`.
-std::vector<long> liveTokens(Display* display, const std::vector<long>& mark, Pixmap except) {
+// The tokens of the mark whose runs are still on the screen, without `except`, as id and key.
+std::vector<long> liveTokens(Display* display, const std::vector<long>& mark, const Token& except) {
     std::vector<long> live;
-    for (std::size_t i = markHeader; i < mark.size(); ++i) {
-        int width = 0, height = 0;
-        if (Pixmap(mark[i]) != except && drawableSize(display, Pixmap(mark[i]), width, height))
-            live.push_back(mark[i]);
+    for (std::size_t i = markHeader; i + 1 < mark.size(); i += 2) {
+        const Token token{Window(mark[i]), mark[i + 1]};
+        if (token.window == except.window && token.key == except.key) continue;
+        if (isLive(display, token)) live.insert(live.end(), {mark[i], mark[i + 1]});
     }
     return live;
+}
+
+Token makeToken(Display* display, Window root) {
+    XSetWindowAttributes attributes = {};
+    attributes.override_redirect = True;
+    Token token;
+    token.window = XCreateWindow(display, root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, CWOverrideRedirect,
+                                 &attributes);
+    // Positive and within 32 bits, so it reads back as written on every platform.
+    token.key = long(std::random_device{}() & 0x7fffffffu) | 1;
+    writeCardinals(display, token.window, keyAtom(display), {token.key});
+    return token;
 }
 
 void measure(Display* display, int& width, int& height, RRMode& mode) {
@@ -382,6 +414,13 @@ int changeDisplaySettings(int width, int height) {
     return realChange(width, height);
 }
 
+std::string unreachableDisplay() {
+    if (handler() || connection().get()) return {};
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return "Cannot open an X display: DISPLAY is not set.";
+    return std::string("Cannot open the X display \"") + name + "\".";
+}
+
 bool currentDisplaySize(int& width, int& height) {
     Display* display = connection().get();
     if (!display) return false;
@@ -394,7 +433,7 @@ bool claimDisplayMode(int& width, int& height) {
     Claim& mine = claim();
     Display* display = connection().get();
     if (!display) return false;
-    if (mine.token != None) {
+    if (mine.token.window != None) {
         width = mine.width;
         height = mine.height;
         return true;
@@ -402,7 +441,7 @@ bool claimDisplayMode(int& width, int& height) {
     const Window root = DefaultRootWindow(display);
     ServerGrab grab(display);
     std::vector<long> mark = readMark(display, root);
-    std::vector<long> live = liveTokens(display, mark, None);
+    std::vector<long> live = liveTokens(display, mark, Token{});
     if (!live.empty()) {
         mine.width = int(mark[1]);
         mine.height = int(mark[2]);
@@ -411,11 +450,11 @@ bool claimDisplayMode(int& width, int& height) {
         // No run of ours on the screen: a mark left by one that was killed says nothing now.
         measure(display, mine.width, mine.height, mine.mode);
     }
-    mine.token = XCreatePixmap(display, root, 1, 1, unsigned(DefaultDepth(display, DefaultScreen(display))));
-    live.push_back(long(mine.token));
+    mine.token = makeToken(display, root);
+    live.insert(live.end(), {long(mine.token.window), mine.token.key});
     mark = {markVersion, mine.width, mine.height, long(mine.mode)};
     mark.insert(mark.end(), live.begin(), live.end());
-    writeMark(display, root, mark);
+    writeCardinals(display, root, markAtom(display), mark);
     width = mine.width;
     height = mine.height;
     return true;
@@ -424,21 +463,21 @@ bool claimDisplayMode(int& width, int& height) {
 int restoreDisplaySettings(int width, int height) {
     if (handler()) return handler()(width, height);
     Claim& mine = claim();
-    if (mine.token == None) return realChange(width, height);
+    if (mine.token.window == None) return realChange(width, height);
     Display* display = connection().get();
     if (!display) return DisplayChangeFailed;
     const Window root = DefaultRootWindow(display);
     ServerGrab grab(display);
     std::vector<long> mark = readMark(display, root);
     std::vector<long> live = liveTokens(display, mark, mine.token);
-    XFreePixmap(display, mine.token);
+    XDestroyWindow(display, mine.token.window);
     const RRMode exact = mine.mode;
     mine = Claim{};
     if (!live.empty()) {
         // Another run still shows in the changed mode; the last one out goes back.
         mark.resize(markHeader);
         mark.insert(mark.end(), live.begin(), live.end());
-        writeMark(display, root, mark);
+        writeCardinals(display, root, markAtom(display), mark);
         return DisplayChangeSuccessful;
     }
     XDeleteProperty(display, root, markAtom(display));

@@ -2,6 +2,7 @@
 // Desktop display mode of the X screen the window will open on.
 
 #include <functional>
+#include <string>
 
 namespace platform {
 
@@ -23,6 +24,10 @@ enum DisplayChangeResult : int {
 //   DisplayChangeBadMode     the screen's output offers no mode of exactly that size
 //   DisplayChangeFailed      no X display, no RandR, or the server refused the change
 int changeDisplaySettings(int width, int height);
+
+// Why no X display can be reached, as one console line without its newline; empty when one can
+// (or a handler stands in for it).
+std::string unreachableDisplay();
 
 // The desktop's size now; false when there is no display to ask.
 bool currentDisplaySize(int& width, int& height);

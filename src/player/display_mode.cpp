@@ -43,6 +43,14 @@ int LumivexApp::changeDisplayMode(int width, int height) {
 int restoreDisplayMode(int width, int height) { return reported(platform::restoreDisplaySettings(width, height)); }
 
 void LumivexApp::prepareSettings(Settings* settings) {
+    // With no display at all there is nothing to show on: name the one tried, and let whoever
+    // started the show see a failure.
+    const std::string unreachable = platform::unreachableDisplay();
+    if (!unreachable.empty()) {
+        framework::console() << unreachable + "\n";
+        std::exit(1);
+    }
+
     // The desktop as it is before any change (or as the first of the runs still on the screen
     // found it) is what shutdown goes back to.
     int desktopWidth = 0, desktopHeight = 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Ends runs of a program in each way a user can and checks, from outside, that the desktop is
 # back in the mode it had before (name and rate, as xrandr lists it) and the exit status:
-#   restore_runs.sh <program> signals|early|two-runs|exact|no-window
+#   restore_runs.sh <program> signals|early|two-runs|exact|no-window|killed [<hold_drawables>]
 # Runs under with_xorg_dummy.sh (1024x768 at 60 Hz at the start; the program sets 640x480),
 # with --no-glx for "no-window".
 . "$(dirname "$0")/../support/watch_lib.sh"
@@ -94,6 +94,29 @@ no-window)
     wait_for_exit "$pid_run" 20 || fail "still running after 20 s"
     [ "$exit_status" -ne 0 ] || fail "exit status 0 without a window"
     expect_mode "$original" "after a run without a window"
+    ;;
+killed)
+    # A run killed outright leaves its mark behind. The desktop is put back by hand, and an
+    # ordinary client then gets the dead run's ids for its own windows and pixmaps: the next
+    # run must still put the desktop back when it ends.
+    holder=$(realpath "$3")
+    for round in 1 2 3; do
+        start run
+        find_program_window "$pid_run" >/dev/null || fail "round $round: no window"
+        kill -KILL "$pid_run"
+        wait "$pid_run" 2>/dev/null
+        expect_mode 640x480 "round $round: after SIGKILL"
+        xrandr -s "$original"
+        "$holder" >"$work/holder" &
+        holder_pid=$!
+        for _ in $(seq 1 100); do grep -q ready "$work/holder" && break; sleep 0.05; done
+        start run
+        escape "$pid_run"
+        ends "$pid_run" "round $round: the run after the killed one"
+        expect_mode "$original" "round $round: after the run that followed a killed one"
+        kill "$holder_pid"
+        wait "$holder_pid" 2>/dev/null
+    done
     ;;
 *) fail "unknown case $case" ;;
 esac

@@ -2,13 +2,14 @@
 # Runs one program on the X server in DISPLAY and checks, from outside, what its display-mode
 # choice did:
 #   run_program.sh <program> <error lines> <window WxH | none> [<frame-rate limit>] [xrandr]
+#   run_program.sh <program> no-display
 # <error lines>: how many "Error -2 occurred. The graphics mode is not supported." lines the run
 # writes, and no other "Error " line. "none": the program ends with status 0 without creating
 # any window. With "xrandr", the desktop must show the window's size while the program runs and
 # its first size again once it has ended.
 . "$(dirname "$0")/../support/watch_lib.sh"
 set -u
-program=$(realpath "$1") errors=$2 window=$3 limit=${4:-} randr=${5:-}
+program=$(realpath "$1") errors=$2 window=${3:-} limit=${4:-} randr=${5:-}
 
 fail() { echo "FAIL: $*" >&2; [ -s "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2; exit 1; }
 desktop() { xrandr 2>/dev/null | sed -n 's/.*current \([0-9]*\) x \([0-9]*\),.*/\1x\2/p'; }
@@ -27,6 +28,27 @@ check_errors() {
     fi
 }
 
+if [ "$errors" = no-display ]; then
+    # No X server at all, DISPLAY unset or naming one nobody serves: a failure for whoever
+    # started the show, with one line that names what was tried.
+    free=987
+    while [ -e "/tmp/.X11-unix/X$free" ]; do free=$((free + 1)); done
+    for name in "" ":$free"; do
+        if [ -z "$name" ]; then
+            env -u DISPLAY timeout 20 "$program" 2>"$work/stderr"
+        else
+            DISPLAY=$name timeout 20 "$program" 2>"$work/stderr"
+        fi
+        status=$?
+        [ "$status" -ne 0 ] && [ "$status" -ne 124 ] || fail "DISPLAY=\"$name\": exit status $status"
+        expected=${name:+"Cannot open the X display \"$name\"."}
+        expected=${expected:-"Cannot open an X display: DISPLAY is not set."}
+        [ "$(cat "$work/stderr")" = "$expected" ] || fail "DISPLAY=\"$name\": expected only \"$expected\""
+    done
+    echo "ok: no display, exit status non-zero, the display named"
+    exit 0
+fi
+
 before=$(desktop)
 if [ -n "$randr" ] && [ "$before" = "$window" ]; then
     fail "the desktop starts at $before already; a real change needs another size"
@@ -42,7 +64,9 @@ if [ "$window" = none ]; then
     sleep 0.2
     kill $watcher 2>/dev/null; wait $watcher 2>/dev/null
     [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
-    ! grep -q CreateNotify "$work/xev" || fail "a window was created"
+    # The run's share of the desktop's mode is marked by an override-redirect window that is
+    # never mapped; no window the framework makes is one.
+    ! grep -A2 CreateNotify "$work/xev" | grep -q 'override NO' || fail "a window was created"
     check_errors
     [ "$(desktop)" = "$before" ] || fail "desktop changed from $before to $(desktop)"
     echo "ok: no mode fits, exit 0 without a window, $errors error line(s)"
