@@ -1,6 +1,8 @@
 #include "framework/app.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <epoxy/gl.h>
 
 #include <atomic>
@@ -67,6 +69,19 @@ void catchStopSignals() {
         if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         sigaction(signal, &action, nullptr);
     }
+}
+
+// Asks the window manager, before the window is mapped, for the standard full-screen state: a
+// window manager then stacks it above its panels, a Wayland compositor shows it over the output.
+// The window keeps its place and size; with no window manager nothing changes.
+void askFullScreenState(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    ::Display* display = info.info.x11.display;
+    Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&fullScreen), 1);
 }
 
 }  // namespace
@@ -178,7 +193,7 @@ private:
         SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
 
         const Settings& s = app_->settings_;
-        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+        Uint32 flags = SDL_WINDOW_OPENGL | (s.coversDisplay() ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
         if (s.isBorderless()) flags |= SDL_WINDOW_BORDERLESS;
         if (s.isResizable()) flags |= SDL_WINDOW_RESIZABLE;
         if (s.isFullScreen()) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
@@ -190,6 +205,10 @@ private:
         if (!native) {
             console() << "Cannot open the window: " << SDL_GetError() << '\n';
             return false;
+        }
+        if (s.coversDisplay()) {
+            askFullScreenState(native);
+            SDL_ShowWindow(native);
         }
         SDL_GLContext context = SDL_GL_CreateContext(native);
         if (!context) {

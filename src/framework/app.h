@@ -39,6 +39,10 @@ public:
     bool isBorderless() const { return borderless_; }
     void setFullScreen(bool fullScreen) { fullScreen_ = fullScreen; }
     bool isFullScreen() const { return fullScreen_; }
+    // A window that is the whole picture of a display whose mode the application set itself:
+    // the window manager is told it is full-screen, the display is left as it is.
+    void setCoversDisplay(bool covers) { coversDisplay_ = covers; }
+    bool coversDisplay() const { return coversDisplay_; }
 
     void setTitle(const std::string& title) { title_ = title; }
     const std::string& getTitle() const { return title_; }
@@ -52,6 +56,7 @@ private:
     bool resizable_ = true;
     bool borderless_ = false;
     bool fullScreen_ = false;
+    bool coversDisplay_ = false;
     std::string title_;
 };
 

@@ -291,7 +291,13 @@ int setMode(Display* display, int width, int height, RRMode exact) {
         if (stepWidth != oldWidth || stepHeight != oldHeight) setScreenSize(oldWidth, oldHeight);
     } else if (newWidth != stepWidth || newHeight != stepHeight) {
         setScreenSize(newWidth, newHeight);
-        refused = trap.failed();
+        // Xwayland emulates the output's mode and keeps the screen's size: with the output
+        // inside the screen as it is, a refused shrink only leaves unused room.
+        if (trap.failed()) {
+            int keptWidth = 0, keptHeight = 0;
+            screenSize(display, keptWidth, keptHeight);
+            refused = x + width > keptWidth || y + height > keptHeight;
+        }
     }
     return refused ? DisplayChangeFailed : DisplayChangeSuccessful;
 }
@@ -426,6 +432,18 @@ bool currentDisplaySize(int& width, int& height) {
     if (!display) return false;
     RRMode mode = None;
     measure(display, width, height, mode);
+    return true;
+}
+
+bool currentDisplayOrigin(int& x, int& y) {
+    x = y = 0;
+    Display* display = connection().get();
+    if (!display) return false;
+    Target target;
+    if (hasCrtcRandr(display) && findTarget(display, DefaultRootWindow(display), target)) {
+        x = target.crtc->x;
+        y = target.crtc->y;
+    }
     return true;
 }
 

@@ -32,6 +32,10 @@ std::string unreachableDisplay();
 // The desktop's size now; false when there is no display to ask.
 bool currentDisplaySize(int& width, int& height);
 
+// Where the output whose mode a change sets starts on the desktop, which may span several
+// outputs; (0, 0) with one output or when there is no display to ask (then false).
+bool currentDisplayOrigin(int& x, int& y);
+
 // The mode this run goes back to at its end, and its size: the desktop's mode as found or, while
 // other runs that changed it are still on the screen, the one the first of them found. Counts
 // this process among the runs sharing it. False when there is no display to ask.

@@ -75,10 +75,15 @@ void LumivexApp::prepareSettings(Settings* settings) {
 
     settings->setFrameRate(chosen->frameRate);
     settings->setWindowSize(chosen->width, chosen->height);
-    settings->setWindowPos(0, 0);
+    // The top-left corner of the output that changed, which need not be the desktop's.
+    int left = 0, top = 0;
+    platform::currentDisplayOrigin(left, top);
+    settings->setWindowPos(left, top);
     hideCursor();
     settings->setResizable(false);
     settings->setBorderless(true);
+    // Window managers keep their panels below a full-screen window, not below a borderless one.
+    settings->setCoversDisplay(true);
     // Applied by the framework once the window's context is current, before the first frame.
     enableVerticalSync(true);
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Ends runs of a program in each way a user can and checks, from outside, that the desktop is
 # back in the mode it had before (name and rate, as xrandr lists it) and the exit status:
-#   restore_runs.sh <program> signals|early|two-runs|exact|no-window|killed [<hold_drawables>]
+#   restore_runs.sh <program> signals|early|two-runs|exact|no-window|two-outputs|wayland|killed
+#                   [<hold_drawables>]
 # Runs under with_xorg_dummy.sh (1024x768 at 60 Hz at the start; the program sets 640x480),
-# with --no-glx for "no-window".
+# with --no-glx for "no-window" and --two-outputs for "two-outputs"; "wayland" runs under
+# with_weston.sh.
 . "$(dirname "$0")/../support/watch_lib.sh"
 set -u
 program=$(realpath "$1") case=$2
@@ -117,6 +119,34 @@ killed)
         kill "$holder_pid"
         wait "$holder_pid" 2>/dev/null
     done
+    ;;
+two-outputs)
+    # The primary output is right of the other: the show covers it, not the desktop's corner.
+    outputs() { xrandr | grep ' connected'; }
+    before=$(outputs)
+    start run
+    win=$(find_program_window "$pid_run") || fail "no window"
+    changed=$(xrandr | sed -n 's/.* connected primary \([0-9x+]*\).*/\1/p')
+    [ "${changed%%+*}" = 640x480 ] || fail "the primary output is at $changed while running"
+    read -r x y w h < <(window_geometry "$win")
+    [ "${w}x${h}+${x}+${y}" = "$changed" ] || fail "window at ${w}x${h}+${x}+${y}, the changed output at $changed"
+    press_escape "$win"
+    ends "$pid_run" "run on two outputs"
+    [ "$(outputs)" = "$before" ] || fail "outputs after the run: $(outputs); before: $before"
+    ;;
+wayland)
+    # The compositor shows the show on top of everything, over the whole output.
+    start run
+    win=$(find_show_window "$pid_run") || fail "no show"
+    sleep 1
+    top=$(timeout 10 weston-debug scene-graph | grep -A1 -m1 '^[[:space:]]*View ')
+    grep -q "top-level window ' Time = " <<<"$top" && grep -q 'position: (0, 0) -> (1024, 768)' <<<"$top" ||
+        fail "the compositor's topmost view is not the show over the output: $top"
+    # A headless compositor has no keyboard focus to wait for; it activates the window on request.
+    xdotool windowactivate --sync "$win" 2>/dev/null
+    xdotool key --window "$win" Escape
+    ends "$pid_run" "run under Xwayland"
+    expect_mode "$original" "after the run under Xwayland"
     ;;
 *) fail "unknown case $case" ;;
 esac

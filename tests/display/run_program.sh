@@ -6,7 +6,7 @@
 # <error lines>: how many "Error -2 occurred. The graphics mode is not supported." lines the run
 # writes, and no other "Error " line. "none": the program ends with status 0 without creating
 # any window. With "xrandr", the desktop must show the window's size while the program runs and
-# its first size again once it has ended.
+# its first size again once it has ended. Nothing that can be seen may cover the window.
 . "$(dirname "$0")/../support/watch_lib.sh"
 set -u
 program=$(realpath "$1") errors=$2 window=${3:-} limit=${4:-} randr=${5:-}
@@ -126,6 +126,13 @@ if [ -n "$limit" ]; then
     fi
     echo "frames per second: $fps (limit $limit)"
 fi
+
+# Nothing that can be seen is stacked over the show, a window manager's panels included; the
+# window manager gets a moment once the window shows.
+for _ in $(seq 1 50); do windows_over "$win" >/dev/null && break; sleep 0.1; done
+sleep 1
+over=$(windows_over "$win") || fail "the window is not shown"
+[ -z "$over" ] || fail "stacked over the show: $(for w in $over; do xwininfo -id "$w" | sed -n 's/.*id: //p'; done)"
 
 press_escape "$win"
 wait_for_exit "$pid" 15 || fail "program still running 15 s after Escape"

@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
 # Runs a command against an Xorg server of its own on the dummy video driver, which offers
 # several modes (1024x768 at 60 Hz at the start, 1024x768 at 75 Hz, 800x600, 640x480):
-#   with_xorg_dummy.sh [--no-glx] -- command...
+#   with_xorg_dummy.sh [--no-glx] [--two-outputs] [--wm NAME] -- command...
 # --no-glx: a server without GLX, on which no GL window can be made.
+# --two-outputs: a second 1024x768 output left of the primary one, which then starts at
+#   (1024, 0) of a 2048x768 desktop.
+# --wm NAME: the window manager NAME runs on the server, its panels shown, before the command.
 # Exits 77 (the tests' skip code) with the reason when such a server cannot run here.
 set -u
+. "$(dirname "$0")/../support/watch_lib.sh"
 glx=Enable
-[ "${1:-}" = "--no-glx" ] && { glx=Disable; shift; }
-[ "${1:-}" = "--" ] && shift
+outputs=1
+wm=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-glx) glx=Disable; shift ;;
+    --two-outputs) outputs=2; shift ;;
+    --wm) wm=$2; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
 
 skip() { echo "SKIP: $*" >&2; exit 77; }
+[ -z "$wm" ] || command -v "$wm" >/dev/null || skip "the window manager $wm is not installed"
 
 command -v Xorg >/dev/null || skip "Xorg is not installed (xserver-xorg-core)"
 [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || skip "the dummy video driver is not installed (xserver-xorg-video-dummy)"
@@ -61,7 +75,8 @@ done
 Xorg ":${d}" -noreset -nolisten tcp -novtswitch -config "$dir/xorg.conf" -configdir "$dir/conf.d" \
   -logfile "$dir/xorg.log" >"$dir/out" 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$dir"' EXIT
+wm_pid=""
+trap '[ -n "$wm_pid" ] && kill $wm_pid 2>/dev/null; kill $server 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
 for _ in $(seq 1 100); do
   [ -e "/tmp/.X11-unix/X${d}" ] && DISPLAY=":${d}" xrandr >/dev/null 2>&1 && break
   kill -0 $server 2>/dev/null || break
@@ -73,6 +88,23 @@ if ! DISPLAY=":${d}" xrandr >/dev/null 2>&1; then
 fi
 
 export DISPLAY=":${d}"
+if [ "$outputs" = 2 ]; then
+  # The driver's further outputs are off and offer no mode until given one.
+  xrandr --addmode DUMMY1 1024x768 && xrandr --output DUMMY1 --mode 1024x768 --left-of DUMMY0 ||
+    skip "the dummy driver gave no second output"
+fi
+if [ -n "$wm" ]; then
+  # A home of its own, so that no user's settings change what it shows.
+  HOME="$dir" "$wm" >"$dir/wm.log" 2>&1 &
+  wm_pid=$!
+  for _ in $(seq 1 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
+      [ -n "$(visible_top_windows)" ] && break
+    kill -0 $wm_pid 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$(visible_top_windows)" ] || skip "$wm showed nothing: $(head -c 300 "$dir/wm.log")"
+fi
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 export LIBGL_ALWAYS_SOFTWARE=1
 "$@"

@@ -58,3 +58,43 @@ wait_for_exit() {
   wait "$pid"
   exit_status=$?
 }
+
+# "<x> <y> <width> <height>" of window $1 on the screen, from xwininfo's report (or of the
+# report on stdin).
+window_geometry() {
+    { [ -n "${1:-}" ] && xwininfo -id "$1" || cat; } |
+        awk -F: '/Absolute upper-left [XY]:|Width:|Height:/ { printf "%s%d", sep, $2; sep = " " } END { print "" }'
+}
+
+# The root's children that can be seen (mapped, not input-only), topmost first, one a line:
+# "<id> <x> <y> <width> <height>".
+visible_top_windows() {
+    local id info
+    for id in $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'); do
+        info=$(xwininfo -id "$id" 2>/dev/null) || continue
+        grep -q 'Map State: IsViewable' <<<"$info" && grep -q 'Class: InputOutput' <<<"$info" || continue
+        echo "$id $(window_geometry <<<"$info")"
+    done
+}
+
+# The visible windows stacked above window $1 (or the frame a window manager put it in) that
+# overlap it; fails when window $1 cannot be seen itself.
+windows_over() {
+    local win root parent
+    win=$(printf '0x%x' "$1")
+    root=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+    for _ in 1 2 3 4 5 6 7 8; do
+        parent=$(xwininfo -children -id "$win" | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p')
+        [ "$parent" = "$root" ] && break
+        win=$parent
+    done
+    visible_top_windows | awk -v top="$win" '
+        { id[NR] = $1; x[NR] = $2; y[NR] = $3; w[NR] = $4; h[NR] = $5 }
+        $1 == top {
+            for (i = 1; i < NR; i++)
+                if (x[i] < $2 + $4 && $2 < x[i] + w[i] && y[i] < $3 + $5 && $3 < y[i] + h[i]) print id[i]
+            found = 1
+            exit
+        }
+        END { exit !found }'
+}
