@@ -82,11 +82,83 @@ Result System_Create(System** system) {
 System::System() = default;
 System::~System() = default;
 
+// A call into SDL's audio that may never come back, and what it returned once it has.
+struct System::Pending {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    int result = 0;
+    bool opensDevice = false;  // result is a device that nobody uses
+};
+
+// Runs call(argument) on a thread of its own and waits for it at most openPatienceMs. On time,
+// *result is what it returned. Otherwise the thread is left to it, as stuck_, and the caller
+// goes on without it: the silent output needs nothing of SDL.
+bool System::callWithPatience(int (*call)(void*), void* argument, bool opensDevice, int* result) {
+    auto pending = std::make_shared<Pending>();
+    pending->opensDevice = opensDevice;
+    std::thread worker([pending, call, argument] {
+        const int r = call(argument);
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        pending->result = r;
+        pending->done = true;
+        pending->finished.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    if (pending->finished.wait_for(lock, std::chrono::milliseconds(openPatienceMs),
+                                   [&] { return pending->done; })) {
+        *result = pending->result;
+        lock.unlock();
+        worker.join();
+        return true;
+    }
+    // What the call uses is its own (see openDevice), so it may outlive this system.
+    worker.detach();
+    stuck_ = std::move(pending);
+    return false;
+}
+
+// Main thread: a call left behind that has come back since. A device it opened late was never
+// started and is closed unused; an audio subsystem it started late is quit with the system.
+void System::collectStuckCall() {
+    if (!stuck_) return;
+    int result = 0;
+    {
+        std::lock_guard<std::mutex> lock(stuck_->mutex);
+        if (!stuck_->done) return;
+        result = stuck_->result;
+    }
+    const bool opensDevice = stuck_->opensDevice;
+    stuck_.reset();
+    if (opensDevice && result != 0) SDL_CloseAudioDevice(static_cast<SDL_AudioDeviceID>(result));
+    if (!opensDevice && result == 1) audioOpen_ = true;
+}
+
+namespace {
+
+// SDL's audio is started and ended by this library alone (SDL_AudioInit and SDL_AudioQuit, not
+// the counted SDL_InitSubSystem), so SDL_Quit leaves it be: a call left behind is never pulled
+// down under it, and the process ends with it still waiting.
+int initAudio(void*) { return SDL_AudioInit(nullptr) == 0 ? 1 : 0; }
+
+// Owns its copy of the wanted format, so that a call left behind outlives its caller safely.
+int openDevice(void* argument) {
+    std::unique_ptr<SDL_AudioSpec> want(static_cast<SDL_AudioSpec*>(argument));
+    SDL_AudioSpec have{};
+    return static_cast<int>(SDL_OpenAudioDevice(nullptr, 0, want.get(), &have, 0));
+}
+
+}  // namespace
+
 bool System::openAudio(bool dummyOnly) {
     quietAlsa();
-    if (dummyOnly) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-    bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (dummyOnly) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    bool ok;
+    if (dummyOnly) {
+        ok = SDL_AudioInit("dummy") == 0;
+    } else {
+        int started = 0;
+        ok = callWithPatience(&initAudio, nullptr, false, &started) && started == 1;
+    }
     audioOpen_ = ok;
     const char* driver = ok ? SDL_GetCurrentAudioDriver() : nullptr;
     onDummy_ = driver && std::strcmp(driver, "dummy") == 0;
@@ -94,7 +166,8 @@ bool System::openAudio(bool dummyOnly) {
 }
 
 void System::closeAudio() {
-    if (audioOpen_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // With a call into SDL's audio still out, it is left as it is until the process ends.
+    if (audioOpen_ && !stuck_) SDL_AudioQuit();
     audioOpen_ = false;
     onDummy_ = false;
 }
@@ -102,7 +175,11 @@ void System::closeAudio() {
 Result System::init(int maxChannels, InitFlags, void*) {
     if (initialised_) return Result::ErrInitialized;
     if (maxChannels < 1 || maxChannels > 4093) return Result::ErrInvalidParam;
-    if (!openAudio(false) && !openAudio(true)) return Result::ErrOutput;
+    if (!openAudio(false)) {
+        // A start that never came back: the silent output, without SDL's audio.
+        if (stuck_) onDummy_ = true;
+        else if (!openAudio(true)) return Result::ErrOutput;
+    }
     channels_.reserve(static_cast<std::size_t>(maxChannels));
     for (int i = 0; i < maxChannels; ++i) channels_.emplace_back(new Channel(this));
     initialised_ = true;
@@ -111,22 +188,33 @@ Result System::init(int maxChannels, InitFlags, void*) {
 
 bool System::openOutput(Channel* channel) {
     const Sound* sound = channel->sound_;
-    if (onDummy_) {
+    collectStuckCall();
+    if (onDummy_ || stuck_) {
         channel->bufferFrames_ = bufferFramesFor(sound->rate_, true);
-        channel->silentStop_ = false;
-        channel->silentPaused_ = channel->paused_;
-        channel->silent_ = std::thread(&Channel::silentOutput, channel);
+        channel->startSilentOutput(0);
         return true;
     }
-    SDL_AudioSpec want{};
-    want.freq = static_cast<int>(sound->rate_);
-    want.format = AUDIO_S16SYS;
-    want.channels = static_cast<Uint8>(sound->channelCount_);
-    want.samples = static_cast<Uint16>(bufferFramesFor(sound->rate_, false));
-    want.callback = &Channel::deviceCallback;
-    want.userdata = channel;
-    SDL_AudioSpec have{};
-    SDL_AudioDeviceID device = audioOpen_ ? SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0) : 0;
+    // A device opened late is never started (SDL opens it paused), so its callback, which
+    // names this channel, is never called.
+    auto* want = new SDL_AudioSpec{};
+    want->freq = static_cast<int>(sound->rate_);
+    want->format = AUDIO_S16SYS;
+    want->channels = static_cast<Uint8>(sound->channelCount_);
+    want->samples = static_cast<Uint16>(bufferFramesFor(sound->rate_, false));
+    want->callback = &Channel::deviceCallback;
+    want->userdata = channel;
+    const unsigned samples = want->samples;
+    int opened = 0;
+    SDL_AudioDeviceID device = 0;
+    if (!audioOpen_)
+        delete want;
+    else if (callWithPatience(&openDevice, want, true, &opened))
+        device = static_cast<SDL_AudioDeviceID>(opened);
+    if (device == 0 && stuck_) {
+        // An open that never came back: this channel, and every one after it, plays silently.
+        onDummy_ = true;
+        return openOutput(channel);
+    }
     if (device == 0) {
         // No usable device: go over to the silent output, unless another channel still plays
         // on the real one.
@@ -137,14 +225,19 @@ bool System::openOutput(Channel* channel) {
         if (!openAudio(true) || !onDummy_) return false;
         return openOutput(channel);
     }
-    channel->bufferFrames_ = want.samples;
+    channel->bufferFrames_ = samples;
     channel->device_ = device;
+    {
+        std::lock_guard<std::mutex> lock(channel->mutex_);
+        channel->lastFillNs_ = nowNs();  // the device has deviceStallLimitMs to start asking
+    }
     if (!channel->paused_) SDL_PauseAudioDevice(device, 0);
     return true;
 }
 
 Result System::update() {
     if (!initialised_) return Result::ErrUninitialized;
+    collectStuckCall();
     for (std::size_t i = 0; i < channels_.size(); ++i) channels_[i]->service();
     return Result::Ok;
 }
@@ -395,22 +488,41 @@ void Channel::pauseOutput(bool paused) {
     {
         std::lock_guard<std::mutex> lock(silentMutex_);
         silentPaused_ = paused;
+        silentFrom_ = reported_;  // held there while paused
     }
     silentWake_.notify_all();
 }
 
+// Main thread: the silent output takes over with the position at `from`.
+void Channel::startSilentOutput(std::uint64_t from) {
+    silentStop_ = false;
+    silentPaused_ = paused_;
+    silentFrom_ = from;
+    silent_ = std::thread(&Channel::silentOutput, this);
+}
+
 // The silent output: a buffer per period, against absolute deadlines so that it never drifts.
+// Each run (at the start, and after a pause) begins with what carries the position from
+// silentFrom_ to a period ahead, so that it goes on from there in real time.
 void Channel::silentOutput() {
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(bufferFrames_) *
-                                      static_cast<std::size_t>(frameBytes_));
+    const std::size_t frameBytes = static_cast<std::size_t>(frameBytes_);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(bufferFrames_) * frameBytes);
     const auto rate = static_cast<std::uint64_t>(sound_->rate_);
     std::unique_lock<std::mutex> lock(silentMutex_);
     while (!silentStop_) {
         silentWake_.wait(lock, [this] { return silentStop_ || !silentPaused_; });
         const auto start = std::chrono::steady_clock::now();
+        const std::uint64_t wanted = silentFrom_ + bufferFrames_;
         for (std::uint64_t k = 1; !silentStop_ && !silentPaused_; ++k) {
             lock.unlock();
-            fill(buffer.data(), static_cast<int>(buffer.size()));
+            std::size_t bytes = buffer.size();
+            if (k == 1) {
+                std::lock_guard<std::mutex> shared(mutex_);
+                bytes = wanted > handedFrames_
+                            ? std::min<std::size_t>(bytes, (wanted - handedFrames_) * frameBytes)
+                            : 0;
+            }
+            fill(buffer.data(), static_cast<int>(bytes));
             lock.lock();
             const auto deadline = start + std::chrono::nanoseconds(k * bufferFrames_ * 1000000000ull / rate);
             silentWake_.wait_until(lock, deadline, [this] { return silentStop_ || silentPaused_; });
@@ -447,6 +559,23 @@ std::uint64_t Channel::playedFrames() {
     return reported_;
 }
 
+// Main thread: has the device gone away (a sound server that was killed), or stopped asking
+// for sound while it plays?
+bool Channel::deviceLost() {
+    if (!device_) return false;
+    if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !paused_ && nowNs() - lastFillNs_ > std::int64_t{deviceStallLimitMs} * 1000000;
+}
+
+// Main thread: the device is closed and the silent output goes on from where the sound stopped.
+void Channel::goSilent() {
+    const std::uint64_t from = playedFrames();
+    closeOutput();
+    bufferFrames_ = bufferFramesFor(sound_->rate_, true);
+    startSilentOutput(from);
+}
+
 // Main thread: the stream has played to its end.
 void Channel::finish() {
     endedAtNs_ = nowNs();
@@ -459,6 +588,7 @@ void Channel::finish() {
 // Main thread, from System::update: sync points passed, then the end.
 void Channel::service() {
     if (!sound_ || ended_) return;
+    if (deviceLost()) goSilent();
     Sound* sound = sound_;
     std::uint64_t played = playedFrames();
     bool done;

@@ -34,6 +34,17 @@
 //   against the steady clock (SDL's dummy device sleeps whole milliseconds per buffer and
 //   drifts by a percent or two), so the silent clock runs in real time. Nothing is written to
 //   the console: ALSA's own error printing is switched off before SDL probes it.
+// - Starting SDL's audio and opening a device never hold the caller for more than a few seconds
+//   (openPatience): a sound server that never answers leaves the call behind on a thread of its
+//   own, and every channel plays on the silent output, which needs nothing of SDL. From then on
+//   the system makes no call into SDL's audio until the call left behind has come back (a device
+//   it opened late is closed unused); release then leaves SDL's audio as it is. SDL's audio is
+//   started and ended by this library alone (SDL_AudioInit, SDL_AudioQuit), so SDL_Quit never
+//   pulls it down under a call that is still out.
+// - A device that goes away while it plays (SDL reports it stopped: a sound server that was
+//   killed) or that stops asking for sound for longer than deviceStallLimit is closed, and the
+//   channel goes on on the silent output from the position the sound had reached, in real time.
+//   The sound does not come back on that channel; a later playSound tries the device again.
 
 #include <atomic>
 #include <condition_variable>
@@ -79,6 +90,12 @@ constexpr InitFlags initNormal = 0x20;
 using Mode = unsigned;
 constexpr Mode modeStream = 0x40;
 
+// How long starting SDL's audio or opening a device may take before the silent output is
+// used instead.
+constexpr int openPatienceMs = 3000;
+// How long a playing device may go without asking for sound before it counts as gone.
+constexpr int deviceStallLimitMs = 1000;
+
 class System;
 class Sound;
 class Channel;
@@ -120,10 +137,15 @@ private:
     void closeAudio();
     bool openOutput(Channel* channel);
     void forget(Sound* sound);
+    struct Pending;
+    bool callWithPatience(int (*call)(void*), void* argument, bool opensDevice, int* result);
+    void collectStuckCall();
 
     bool initialised_ = false;
     bool audioOpen_ = false;
     bool onDummy_ = false;
+    // A call into SDL's audio that ran out of patience and has not come back yet.
+    std::shared_ptr<Pending> stuck_;
     std::vector<std::unique_ptr<Channel>> channels_;
     std::vector<Sound*> sounds_;
     std::uint64_t playCounter_ = 0;
@@ -186,7 +208,10 @@ private:
     void fill(unsigned char* out, int length);
     void closeOutput();
     void pauseOutput(bool paused);
+    void startSilentOutput(std::uint64_t from);
     void silentOutput();
+    bool deviceLost();
+    void goSilent();
     std::uint64_t playedFrames();
     void finish();
     void service();
@@ -198,6 +223,7 @@ private:
     std::mutex silentMutex_;
     std::condition_variable silentWake_;
     bool silentStop_ = false, silentPaused_ = false;
+    std::uint64_t silentFrom_ = 0;  // position at which the silent output (re)starts
     ChannelCallback callback_ = nullptr;
     std::uint64_t startedAt_ = 0;  // play order, for reuse of ended channels
     bool paused_ = false;
@@ -212,7 +238,8 @@ private:
     std::uint64_t handedFrames_ = 0;    // frames given to the device, silence included
     std::uint64_t decodedFrames_ = 0;   // frames of the stream among them
     bool decoderDone_ = false;
-    std::int64_t lastFillNs_ = 0;       // steady clock at the last device callback
+    std::int64_t lastFillNs_ = 0;       // steady clock at the last device callback (or the
+                                        // device's opening or resumption, if later)
     int frameBytes_ = 0;
     unsigned bufferFrames_ = 0;
 };

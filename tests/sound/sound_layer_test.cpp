@@ -281,6 +281,31 @@ TEST_F(SoundLayer, ReleasingAPlayingStreamStopsItsChannel) {
     system = nullptr;
 }
 
+// On the silent output a pause holds the position, and play goes on from there in real time.
+TEST_F(SoundLayer, APauseHoldsThePositionAndPlayGoesOnFromIt) {
+    sound::Sound* stream = nullptr;
+    ASSERT_EQ(system->createStream(clip("clip_11s.mp3").c_str(), sound::modeStream, nullptr, &stream),
+              Result::Ok);
+    sound::Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(-1, stream, false, &channel), Result::Ok);
+    std::this_thread::sleep_for(500ms);
+    std::uint32_t held = 0, position = 0;
+    ASSERT_EQ(channel->setPaused(true), Result::Ok);
+    channel->getPosition(&held, sound::TimeUnit::Ms);
+    std::this_thread::sleep_for(300ms);
+    channel->getPosition(&position, sound::TimeUnit::Ms);
+    EXPECT_EQ(position, held);
+
+    ASSERT_EQ(channel->setPaused(false), Result::Ok);
+    const auto resumed = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(500ms);
+    const double before = soundtest::secondsSince(resumed) * 1000.0;
+    channel->getPosition(&position, sound::TimeUnit::Ms);
+    const double after = soundtest::secondsSince(resumed) * 1000.0;
+    EXPECT_GE(position, held + before - 30) << "held at " << held;
+    EXPECT_LE(position, held + after + 30) << "held at " << held;
+}
+
 // Without a usable output the system goes over to the silent one and the clock still runs.
 TEST(SoundFallback, NoUsableDriverFallsBackToSilentOutputQuietly) {
     const char* drivers[] = {"no-such-driver", "alsa", "disk-but-not-really"};

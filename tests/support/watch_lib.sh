@@ -98,3 +98,21 @@ windows_over() {
         }
         END { exit !found }'
 }
+
+# The show's time (ms) in window $1's title, and the wall clock (s) when the title showed it:
+# "<time> <wall>", taken as the title changes so that the two go together. Fails when the
+# title shows no show time for $2 tenths of a second (10 by default).
+show_time_at() {
+  local win=$1 first now fields
+  first=$(xdotool getwindowname "$win" 2>/dev/null)
+  for _ in $(seq 1 $((${2:-10} * 10))); do
+    now=$(xdotool getwindowname "$win" 2>/dev/null)
+    if [ "$now" != "$first" ]; then
+      fields=$(echo "$now" | parse_title)
+      if [ -n "$fields" ]; then echo "${fields%% *} $(date +%s.%N)"; return 0; fi
+      first=$now
+    fi
+    sleep 0.01
+  done
+  return 1
+}
