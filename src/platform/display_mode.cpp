@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <random>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
 #include <utility>
