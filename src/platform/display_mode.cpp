@@ -191,22 +191,15 @@ RRMode pickMode(const Target& target, int width, int height, RRMode exact) {
     return preferred != None ? preferred : best;
 }
 
-// A drawable's size as the server has it now; false when the drawable is gone. (Xlib's own
-// screen record keeps the size the screen had when the connection was opened, and ours lives
-// across changes.)
-bool drawableSize(Display* display, Drawable drawable, int& width, int& height) {
+// The root window's size as the server has it now. (Xlib's own screen record keeps the size the
+// screen had when the connection was opened, and ours lives across changes.)
+void screenSize(Display* display, int& width, int& height) {
     Window root = None;
     int x = 0, y = 0;
     unsigned w = 0, h = 0, border = 0, depth = 0;
-    ErrorTrap trap(display);
-    if (!XGetGeometry(display, drawable, &root, &x, &y, &w, &h, &border, &depth) || trap.failed()) return false;
+    if (!XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border, &depth)) return;
     width = int(w);
     height = int(h);
-    return true;
-}
-
-void screenSize(Display* display, int& width, int& height) {
-    drawableSize(display, DefaultRootWindow(display), width, height);
 }
 
 int millimetres(int pixels, int currentPixels, int currentMillimetres) {

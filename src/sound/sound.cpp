@@ -189,7 +189,7 @@ Result System::init(int maxChannels, InitFlags, void*) {
 bool System::openOutput(Channel* channel) {
     const Sound* sound = channel->sound_;
     collectStuckCall();
-    if (onDummy_ || stuck_) {
+    if (onDummy_) {
         channel->bufferFrames_ = bufferFramesFor(sound->rate_, true);
         channel->startSilentOutput(0);
         return true;

@@ -82,11 +82,7 @@ xprop -root -remove _MOTIF_WM_HINTS
 pid=$!
 win=$(find_program_window "$pid") || fail "no window: the program ended first, or 30 s passed"
 
-info=$(xwininfo -id "$win")
-x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-w=$(sed -n 's/.*Width: *//p' <<<"$info")
-h=$(sed -n 's/.*Height: *//p' <<<"$info")
+read -r x y w h < <(window_geometry "$win")
 [ "${w}x${h}" = "$window" ] || fail "window is ${w}x${h}, expected $window"
 [ "$x" = 0 ] && [ "$y" = 0 ] || fail "window at ($x, $y), expected (0, 0)"
 
