@@ -46,6 +46,12 @@ void quietAlsa() {
     });
 }
 
+// Frames at rate in ns nanoseconds (none for a negative span).
+std::uint64_t framesIn(std::int64_t ns, long rate) {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(0, ns)) *
+           static_cast<std::uint64_t>(rate) / 1000000000ull;
+}
+
 std::uint32_t toUnit(std::uint64_t frames, long rate, TimeUnit unit) {
     if (unit == TimeUnit::Pcm) return static_cast<std::uint32_t>(frames);
     return static_cast<std::uint32_t>(frames * 1000 / static_cast<std::uint64_t>(rate));
@@ -79,7 +85,21 @@ Result System_Create(System** system) {
     return Result::Ok;
 }
 
-System::System() = default;
+// Device closes still under way.
+struct System::Closes {
+    std::mutex mutex;
+    std::condition_variable finished;
+    int out = 0;
+};
+
+// What a device calls back through. A channel cuts itself loose before its device is closed
+// (waiting out a fill under way), so a close that finishes late never reaches it.
+struct Channel::Feed {
+    std::mutex mutex;
+    Channel* channel = nullptr;
+};
+
+System::System() : closes_(std::make_shared<Closes>()) {}
 System::~System() = default;
 
 // A call into SDL's audio that may never come back, and what it returned once it has.
@@ -130,8 +150,32 @@ void System::collectStuckCall() {
     }
     const bool opensDevice = stuck_->opensDevice;
     stuck_.reset();
-    if (opensDevice && result != 0) SDL_CloseAudioDevice(static_cast<SDL_AudioDeviceID>(result));
+    if (opensDevice && result != 0) closeDevice(static_cast<unsigned>(result), nullptr);
     if (!opensDevice && result == 1) audioOpen_ = true;
+}
+
+// Closes a device on a thread of its own: SDL joins the device's audio thread, which may be
+// waiting on a sound server that does not answer. keepAlive is what the device calls back
+// through, kept until it can call no more.
+void System::closeDevice(unsigned device, std::shared_ptr<void> keepAlive) {
+    std::shared_ptr<Closes> closes = closes_;
+    {
+        std::lock_guard<std::mutex> lock(closes->mutex);
+        ++closes->out;
+    }
+    std::thread([closes, device, keepAlive = std::move(keepAlive)] {
+        SDL_CloseAudioDevice(static_cast<SDL_AudioDeviceID>(device));
+        std::lock_guard<std::mutex> lock(closes->mutex);
+        --closes->out;
+        closes->finished.notify_all();
+    }).detach();
+}
+
+// True once no close is under way; false when one is still out after patienceMs.
+bool System::waitForCloses(int patienceMs) {
+    std::unique_lock<std::mutex> lock(closes_->mutex);
+    return closes_->finished.wait_for(lock, std::chrono::milliseconds(patienceMs),
+                                      [this] { return closes_->out == 0; });
 }
 
 namespace {
@@ -167,7 +211,7 @@ bool System::openAudio(bool dummyOnly) {
 
 void System::closeAudio() {
     // With a call into SDL's audio still out, it is left as it is until the process ends.
-    if (audioOpen_ && !stuck_) SDL_AudioQuit();
+    if (audioOpen_ && !stuck_ && waitForCloses(closePatienceMs)) SDL_AudioQuit();
     audioOpen_ = false;
     onDummy_ = false;
 }
@@ -189,20 +233,25 @@ Result System::init(int maxChannels, InitFlags, void*) {
 bool System::openOutput(Channel* channel) {
     const Sound* sound = channel->sound_;
     collectStuckCall();
+    // SDL's audio is not used again while a device is still closing; a close that does not
+    // finish counts as an open that never comes back.
+    if (!onDummy_ && !waitForCloses(openPatienceMs)) onDummy_ = true;
     if (onDummy_) {
         channel->bufferFrames_ = bufferFramesFor(sound->rate_, true);
         channel->startSilentOutput(0);
         return true;
     }
-    // A device opened late is never started (SDL opens it paused), so its callback, which
-    // names this channel, is never called.
+    // A device opened late is never started (SDL opens it paused), so its callback is never
+    // called.
+    auto feed = std::make_shared<Channel::Feed>();
+    feed->channel = channel;
     auto* want = new SDL_AudioSpec{};
     want->freq = static_cast<int>(sound->rate_);
     want->format = AUDIO_S16SYS;
     want->channels = static_cast<Uint8>(sound->channelCount_);
     want->samples = static_cast<Uint16>(bufferFramesFor(sound->rate_, false));
     want->callback = &Channel::deviceCallback;
-    want->userdata = channel;
+    want->userdata = feed.get();
     const unsigned samples = want->samples;
     int opened = 0;
     SDL_AudioDeviceID device = 0;
@@ -227,6 +276,7 @@ bool System::openOutput(Channel* channel) {
     }
     channel->bufferFrames_ = samples;
     channel->device_ = device;
+    channel->feed_ = std::move(feed);
     {
         std::lock_guard<std::mutex> lock(channel->mutex_);
         channel->lastFillNs_ = nowNs();  // the device has deviceStallLimitMs to start asking
@@ -300,6 +350,7 @@ Result System::playSound(int channelIndex, Sound* sound, bool paused, Channel** 
     target->decodedFrames_ = 0;
     target->decoderDone_ = false;
     target->lastFillNs_ = 0;
+    target->stalled_ = false;
     target->frameBytes_ = 2 * sound->channelCount_;
     sound->playingOn_ = target;
     sound->decoder_->used = true;
@@ -434,21 +485,24 @@ Result Sound::release() {
 
 // ---- Channel ------------------------------------------------------------------------------
 
-void Channel::deviceCallback(void* self, unsigned char* out, int length) {
-    static_cast<Channel*>(self)->fill(out, length);
+void Channel::deviceCallback(void* feed, unsigned char* out, int length) {
+    auto* f = static_cast<Feed*>(feed);
+    std::lock_guard<std::mutex> lock(f->mutex);
+    if (f->channel)
+        f->channel->fill(out, length);
+    else
+        std::memset(out, 0, static_cast<std::size_t>(length));
 }
 
-// Audio thread: decode straight into the device's buffer, silence after the end.
-void Channel::fill(unsigned char* out, int length) {
-    std::int64_t startNs = nowNs();
-    Sound::Decoder& decoder = *sound_->decoder_;
-    const auto total = static_cast<std::size_t>(length);
+// Decodes up to bytes into out. finished turns true at the end of the stream, or at a fault the
+// decoder can't get past. Returns the bytes decoded.
+std::size_t Channel::decode(unsigned char* out, std::size_t bytes, bool& finished) {
+    mpg123_handle* handle = sound_->decoder_->handle;
     std::size_t done = 0;
-    bool finished = decoderDone_;
     int idle = 0;
-    while (!finished && done < total) {
+    while (!finished && done < bytes) {
         std::size_t got = 0;
-        int r = mpg123_read(decoder.handle, out + done, total - done, &got);
+        int r = mpg123_read(handle, out + done, bytes - done, &got);
         done += got;
         if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
             // A format report (frequent around damage) changes nothing: the output format is
@@ -459,20 +513,56 @@ void Channel::fill(unsigned char* out, int length) {
         }
         finished = true;  // end of stream, or a fault the decoder can't get past
     }
-    done -= done % static_cast<std::size_t>(frameBytes_);
+    return done;
+}
+
+// Audio thread (or the silent output's): decode straight into the device's buffer, silence after
+// the end. Back from a stall, the stream is first taken forward to where the position has run,
+// so that the sound comes back in step.
+void Channel::fill(unsigned char* out, int length) {
+    const std::int64_t startNs = nowNs();
+    const auto frameBytes = static_cast<std::size_t>(frameBytes_);
+    const auto total = static_cast<std::size_t>(length);
+    std::uint64_t skip = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stalled_) {
+            const std::uint64_t position = stallFrames_ + framesIn(startNs - stallNs_, sound_->rate_);
+            skip = position > handedFrames_ ? position - handedFrames_ : 0;
+        }
+    }
+    bool finished = decoderDone_;
+    std::uint64_t skipped = 0;  // frames of the stream passed over
+    while (skipped < skip && !finished && total >= frameBytes) {
+        const std::size_t bytes = std::min<std::uint64_t>(skip - skipped, total / frameBytes) * frameBytes;
+        skipped += decode(out, bytes, finished) / frameBytes;
+    }
+    // Past the end, what is left to pass over is silence.
+    const std::uint64_t skippedHanded = finished ? skip : skipped;
+
+    std::size_t done = decode(out, total, finished);
+    done -= done % frameBytes;
     std::memset(out + done, 0, total - done);
 
     std::lock_guard<std::mutex> lock(mutex_);
-    handedFrames_ += total / static_cast<std::size_t>(frameBytes_);
-    decodedFrames_ += done / static_cast<std::size_t>(frameBytes_);
+    handedFrames_ += skippedHanded + total / frameBytes;
+    decodedFrames_ += skipped + done / frameBytes;
     decoderDone_ = finished;
     lastFillNs_ = startNs;
+    if (skippedHanded == skip) stalled_ = false;
 }
 
-// Waits for the audio thread to leave, so the decoder is ours again.
+// Once this returns, the decoder is the caller's again: the device is cut loose (its close is
+// left to a thread of its own) and the silent output has ended.
 void Channel::closeOutput() {
-    if (device_) SDL_CloseAudioDevice(device_);
-    device_ = 0;
+    if (device_) {
+        {
+            std::lock_guard<std::mutex> lock(feed_->mutex);
+            feed_->channel = nullptr;
+        }
+        system_->closeDevice(device_, std::move(feed_));
+        device_ = 0;
+    }
     if (silent_.joinable()) {
         {
             std::lock_guard<std::mutex> lock(silentMutex_);
@@ -544,13 +634,14 @@ std::uint64_t Channel::playedFrames() {
     std::uint64_t played = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (handedFrames_ > 0) {
+        if (stalled_) {
+            // Nothing plays the stream: the position runs on with the clock.
+            played = paused_ ? reported_ : stallFrames_ + framesIn(nowNs() - stallNs_, sound_->rate_);
+        } else if (handedFrames_ > 0) {
             // The buffer handed last is still to play; the one before has played for as long
             // as the clock says since then.
             std::uint64_t base = handedFrames_ > bufferFrames_ ? handedFrames_ - bufferFrames_ : 0;
-            std::int64_t elapsed = paused_ ? 0 : std::max<std::int64_t>(0, nowNs() - lastFillNs_);
-            played = base + static_cast<std::uint64_t>(elapsed) *
-                                static_cast<std::uint64_t>(sound_->rate_) / 1000000000ull;
+            played = base + (paused_ ? 0 : framesIn(nowNs() - lastFillNs_, sound_->rate_));
             // The silence handed after the end plays in real time too.
             played = std::min(played, handedFrames_);
         }
@@ -559,13 +650,27 @@ std::uint64_t Channel::playedFrames() {
     return reported_;
 }
 
-// Main thread: has the device gone away (a sound server that was killed), or stopped asking
-// for sound while it plays?
-bool Channel::deviceLost() {
-    if (!device_) return false;
-    if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) return true;
+// Main thread, every update: a device that SDL reports stopped has gone away (a sound server
+// that was killed), and the silent output takes over. One that stops asking for sound while it
+// plays is kept, and the position runs on without it until it asks again (see fill). When it is
+// this process that did not run (stopped, or starved), the position runs on from where it was
+// held, which changes nothing the device will not put right at its next request.
+void Channel::watchDevice() {
+    if (!device_) return;
+    if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+        goSilent();
+        return;
+    }
+    const std::int64_t now = nowNs();
     std::lock_guard<std::mutex> lock(mutex_);
-    return !paused_ && nowNs() - lastFillNs_ > std::int64_t{deviceStallLimitMs} * 1000000;
+    // A device that has yet to ask at all is given as long as an open, so that the sound starts
+    // from the beginning.
+    const std::int64_t limitMs = handedFrames_ == 0 ? openPatienceMs : deviceStallLimitMs;
+    if (!paused_ && !stalled_ && now - lastFillNs_ > limitMs * 1000000) {
+        stalled_ = true;
+        stallFrames_ = reported_;
+        stallNs_ = now;
+    }
 }
 
 // Main thread: the device is closed and the silent output goes on from where the sound stopped.
@@ -588,7 +693,7 @@ void Channel::finish() {
 // Main thread, from System::update: sync points passed, then the end.
 void Channel::service() {
     if (!sound_ || ended_) return;
-    if (deviceLost()) goSilent();
+    watchDevice();
     Sound* sound = sound_;
     std::uint64_t played = playedFrames();
     bool done;
@@ -655,6 +760,10 @@ Result Channel::setPaused(bool paused) {
             std::lock_guard<std::mutex> lock(mutex_);
             paused_ = false;
             lastFillNs_ = nowNs();
+            if (stalled_) {  // runs on from where the pause held it
+                stallFrames_ = reported_;
+                stallNs_ = lastFillNs_;
+            }
         }
         pauseOutput(false);
     }

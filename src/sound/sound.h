@@ -42,9 +42,16 @@
 //   started and ended by this library alone (SDL_AudioInit, SDL_AudioQuit), so SDL_Quit never
 //   pulls it down under a call that is still out.
 // - A device that goes away while it plays (SDL reports it stopped: a sound server that was
-//   killed) or that stops asking for sound for longer than deviceStallLimit is closed, and the
-//   channel goes on on the silent output from the position the sound had reached, in real time.
-//   The sound does not come back on that channel; a later playSound tries the device again.
+//   killed) is closed, and the channel goes on on the silent output from the position the sound
+//   had reached, in real time. The sound does not come back on that channel; a later playSound
+//   tries the device again.
+// - A device that stops asking for sound while it plays (a suspended sink, a server that hangs)
+//   is kept: after deviceStallLimit of it (openPatience before its first request) the position
+//   runs on in real time, and when the device asks again the stream is taken forward to that
+//   position, so the sound comes back in step.
+// - A device is never closed on the caller's thread: SDL joins its audio thread there, which
+//   may be waiting on the server. Closes run on threads of their own; release waits for them at
+//   most closePatience and leaves SDL's audio as it is when one has not come back.
 
 #include <atomic>
 #include <condition_variable>
@@ -93,8 +100,11 @@ constexpr Mode modeStream = 0x40;
 // How long starting SDL's audio or opening a device may take before the silent output is
 // used instead.
 constexpr int openPatienceMs = 3000;
-// How long a playing device may go without asking for sound before it counts as gone.
+// How long a playing device may go without asking for sound before the position runs on
+// without it.
 constexpr int deviceStallLimitMs = 1000;
+// How long release waits for devices to close.
+constexpr int closePatienceMs = 1000;
 
 class System;
 class Sound;
@@ -140,12 +150,17 @@ private:
     struct Pending;
     bool callWithPatience(int (*call)(void*), void* argument, bool opensDevice, int* result);
     void collectStuckCall();
+    void closeDevice(unsigned device, std::shared_ptr<void> keepAlive);
+    bool waitForCloses(int patienceMs);
 
     bool initialised_ = false;
     bool audioOpen_ = false;
     bool onDummy_ = false;
     // A call into SDL's audio that ran out of patience and has not come back yet.
     std::shared_ptr<Pending> stuck_;
+    // Device closes under way on threads of their own.
+    struct Closes;
+    std::shared_ptr<Closes> closes_;
     std::vector<std::unique_ptr<Channel>> channels_;
     std::vector<Sound*> sounds_;
     std::uint64_t playCounter_ = 0;
@@ -204,13 +219,15 @@ private:
     friend class Sound;
     Channel(System* system) : system_(system) {}
 
-    static void deviceCallback(void* self, unsigned char* out, int length);
+    struct Feed;
+    static void deviceCallback(void* feed, unsigned char* out, int length);
     void fill(unsigned char* out, int length);
+    std::size_t decode(unsigned char* out, std::size_t bytes, bool& finished);
     void closeOutput();
     void pauseOutput(bool paused);
     void startSilentOutput(std::uint64_t from);
     void silentOutput();
-    bool deviceLost();
+    void watchDevice();
     void goSilent();
     std::uint64_t playedFrames();
     void finish();
@@ -219,6 +236,7 @@ private:
     System* system_;
     Sound* sound_ = nullptr;   // null while the channel is free
     unsigned device_ = 0;      // SDL audio device, 0 when closed or silent
+    std::shared_ptr<Feed> feed_;  // what the device calls back through
     std::thread silent_;       // the paced silent output, when on the dummy driver
     std::mutex silentMutex_;
     std::condition_variable silentWake_;
@@ -240,6 +258,9 @@ private:
     bool decoderDone_ = false;
     std::int64_t lastFillNs_ = 0;       // steady clock at the last device callback (or the
                                         // device's opening or resumption, if later)
+    bool stalled_ = false;              // the device stopped asking; the position runs on
+    std::uint64_t stallFrames_ = 0;     // from this position
+    std::int64_t stallNs_ = 0;          // at this steady clock
     int frameBytes_ = 0;
     unsigned bufferFrames_ = 0;
 };

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # The show on real sound servers, started privately here (own runtime folder, session bus and
 # home), watched through the window title; status 77 (skipped) where a server cannot start.
-#   sound_server_show.sh <program> <ZOLT.mp3> <work folder> never-opens|server-killed
+#   sound_server_show.sh <program> <ZOLT.mp3> <work folder> <case>
 # never-opens: PipeWire and WirePlumber with no audio output, where SDL's device open never
 #   comes back: the show's time runs within 10 s of the launch, and SIGTERM ends it with 0.
-# server-killed: PulseAudio with a null sink, killed once the show plays on it: for the next
-#   20 s the show's clock keeps to wall time within 1 %, and SIGTERM ends it with status 0.
+# The other cases play on PulseAudio with a null sink; "heard" means the player's stream on the
+# server carries sound (read through the sink's monitor), not only that a stream exists.
+# server-killed: the server is killed once the show plays on it: for the next 20 s the show's
+#   clock keeps to wall time within 1 %, and SIGTERM ends it with status 0.
+# busy: every core kept busy by other programs; sound heard 4 s into the show, three runs.
+# paused: the player stopped (SIGSTOP) for 2 s and continued, four times; sound heard after each.
+# suspended: the sink suspended for 3 s while the show's time runs on; sound heard once it is
+#   back; suspended again, Escape ends the run with status 0 within 3 s.
+# server-stopped: the server stopped (SIGSTOP) for good; the show's time runs on, and SIGTERM
+#   ends the run with status 0 within 3 s.
 set -u
 program=$1 soundtrack=$2 folder=$3 mode=$4
 . "$(dirname "$0")/../support/watch_lib.sh"
@@ -31,6 +39,47 @@ bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null) 
 export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
 pids+=("${bus##*$'\n'}")
 
+# A private PulseAudio with a null sink, for the player to play on.
+start_pulse() {
+  command -v pulseaudio >/dev/null && command -v pactl >/dev/null && command -v parec >/dev/null ||
+    skip "pulseaudio, pactl or parec is not installed"
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse.sock
+  pulseaudio --daemonize=no --system=no -n --exit-idle-time=-1 --use-pid-file=no \
+    --realtime=no --high-priority=no --log-target=stderr --load=module-null-sink \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=${PULSE_SERVER#unix:}" \
+    >pulseaudio.log 2>&1 & server=$!
+  pids+=("$server")
+  until_ok 50 pactl info || skip "pulseaudio did not start: $(tail -3 pulseaudio.log)"
+}
+start_show() {
+  SDL_AUDIODRIVER=pulseaudio "$program" 2>stderr.txt & pid=$!
+  pids+=("$pid")
+  win=$(find_show_window "$pid" 300) || fail "no window"
+  until_ok 100 sh -c 'pactl list short sink-inputs | grep -q .' ||
+    fail "the show does not play on the server"
+}
+until_show_time() {
+  until read -r time _ < <(show_time_at "$win") && [ "$time" -ge "$1" ]; do
+    kill -0 "$pid" 2>/dev/null || fail "the player ended before show time $1 ms"
+    sleep 0.2
+  done
+}
+# The player's stream carries sound now: half a second of it, read through the sink's monitor.
+heard() {
+  local input
+  input=$(pactl list short sink-inputs | awk 'NR == 1 { print $1 }')
+  [ -n "$input" ] || return 1
+  timeout 3 parec --monitor-stream="$input" --raw --format=s16le --channels=1 --rate=8000 \
+    2>/dev/null | head -c 8000 | od -An -v -td2 -w2 |
+    awk '{ v = $1 < 0 ? -$1 : $1; if (v > peak) peak = v } END { exit !(peak > 500) }'
+}
+# ends_with_status_0 <signal, or "" after Escape> <seconds>
+ends_with_status_0() {
+  [ -n "$1" ] && kill "$1" "$pid"
+  wait_for_exit "$pid" "$2"
+  [ "$exit_status" = 0 ] || { cat stderr.txt; fail "exit status $exit_status within $2 s of ${1:-Escape}"; }
+}
+
 case $mode in
   never-opens)
     command -v pipewire >/dev/null && command -v wireplumber >/dev/null ||
@@ -55,21 +104,9 @@ case $mode in
     [ -n "$first" ] && [ "$time" -gt "$first" ] || fail "the show's time does not run"
     ;;
   server-killed)
-    command -v pulseaudio >/dev/null && command -v pactl >/dev/null ||
-      skip "pulseaudio or pactl is not installed"
-    export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse.sock
-    pulseaudio --daemonize=no --system=no -n --exit-idle-time=-1 --use-pid-file=no \
-      --realtime=no --high-priority=no --log-target=stderr --load=module-null-sink \
-      --load="module-native-protocol-unix auth-anonymous=1 socket=${PULSE_SERVER#unix:}" \
-      >pulseaudio.log 2>&1 & server=$!
-    pids+=("$server")
-    until_ok 50 pactl info || skip "pulseaudio did not start: $(tail -3 pulseaudio.log)"
-    SDL_AUDIODRIVER=pulseaudio "$program" 2>stderr.txt & pid=$!
-    pids+=("$pid")
-    win=$(find_show_window "$pid" 300) || fail "no window"
-    until_ok 100 sh -c 'pactl list short sink-inputs | grep -q .' ||
-      fail "the show does not play on the server"
-    until read -r time _ < <(show_time_at "$win") && [ "$time" -ge 3000 ]; do sleep 0.2; done
+    start_pulse
+    start_show
+    until_show_time 3000
     read -r time0 wall0 < <(show_time_at "$win") || fail "no show time"
     { kill -9 "$server"; wait "$server"; } 2>/dev/null
     echo "server killed at show time $time0 ms"
@@ -87,10 +124,69 @@ case $mode in
                t - t0, w - w0, '"$worst"' }'
     [ "$worst" -le 200 ] || fail "the clock left wall time by $worst ms (over 1 % of 20 s)"
     ;;
+  busy)
+    start_pulse
+    for _ in $(seq 1 "$(nproc)"); do nice -n 10 sh -c 'while :; do :; done' & pids+=($!); done
+    for run in 1 2 3; do
+      start_show
+      until_show_time 4000
+      heard || fail "run $run: no sound 4 s into the show on a busy machine"
+      echo "run $run: sound heard 4 s in"
+      [ $run = 3 ] || ends_with_status_0 -TERM 10
+    done
+    ;;
+  paused)
+    start_pulse
+    start_show
+    until_show_time 3000
+    for pause in 1 2 3 4; do
+      kill -STOP "$pid"; sleep 2; kill -CONT "$pid"
+      sleep 1
+      heard || fail "no sound after pause $pause of the player"
+      echo "sound heard after pause $pause"
+    done
+    ;;
+  suspended)
+    start_pulse
+    start_show
+    until_show_time 3000
+    pactl suspend-sink @DEFAULT_SINK@ 1
+    read -r time0 _ < <(show_time_at "$win") || fail "no show time while the sink is suspended"
+    sleep 3
+    read -r time1 _ < <(show_time_at "$win") || fail "no show time while the sink is suspended"
+    echo "show time $time0 then $time1 ms over 3 s of a suspended sink"
+    [ $((time1 - time0)) -ge 2000 ] || fail "the show's time stands while the sink is suspended"
+    pactl suspend-sink @DEFAULT_SINK@ 0
+    read -r time2 _ < <(show_time_at "$win") || fail "no show time after the sink came back"
+    sleep 1
+    heard || fail "no sound after the sink came back"
+    # The sound picks up where the show's time has got to, so that time does not wait for it.
+    read -r time3 _ < <(show_time_at "$win") || fail "no show time after the sink came back"
+    echo "sound heard after the sink came back; show time $time2 then $time3 ms"
+    [ $((time3 - time2)) -ge 700 ] || fail "the show's time waits for the sound to catch up"
+    pactl suspend-sink @DEFAULT_SINK@ 1
+    sleep 1.5
+    press_escape "$win"
+    ends_with_status_0 "" 3
+    echo PASS
+    exit 0
+    ;;
+  server-stopped)
+    start_pulse
+    start_show
+    until_show_time 3000
+    kill -STOP "$server"
+    read -r time0 _ < <(show_time_at "$win") || fail "no show time with the server stopped"
+    sleep 3
+    read -r time1 _ < <(show_time_at "$win") || fail "no show time with the server stopped"
+    echo "show time $time0 then $time1 ms over 3 s of a stopped server"
+    [ $((time1 - time0)) -ge 2000 ] || fail "the show's time stands while the server is stopped"
+    ends_with_status_0 -TERM 3
+    echo PASS
+    exit 0
+    ;;
   *) fail "unknown case $mode" ;;
 esac
 
-kill -TERM "$pid"
-wait_for_exit "$pid" 10
-[ "$exit_status" = 0 ] || { cat stderr.txt; fail "exit status $exit_status after SIGTERM"; }
+ends_with_status_0 -TERM 10
 echo PASS

@@ -50,7 +50,8 @@ wait_for_exit() {
     sleep 0.05
   done
   if kill -0 "$pid" 2>/dev/null; then
-    kill "$pid" 2>/dev/null
+    # A run that did not end when asked may not end on a second asking either.
+    kill -9 "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     exit_status=timeout
     return 1
