@@ -12,7 +12,8 @@ packages=(
   glslang-tools xdotool x11-utils x11-xserver-utils imagemagick mpg123
   fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra
   xserver-xorg-core xserver-xorg-video-dummy
-  icewm weston xwayland
+  icewm weston xwayland mutter python3-gi gir1.2-glib-2.0
+  gstreamer1.0-tools gstreamer1.0-pipewire gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   dbus pulseaudio pulseaudio-utils pipewire pipewire-bin wireplumber
 )
 

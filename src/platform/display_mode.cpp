@@ -428,15 +428,17 @@ bool currentDisplaySize(int& width, int& height) {
     return true;
 }
 
-bool currentDisplayOrigin(int& x, int& y) {
+bool currentOutputArea(int& x, int& y, int& width, int& height) {
     x = y = 0;
+    // A handler's answers say nothing about the server's outputs.
+    if (handler()) return false;
     Display* display = connection().get();
-    if (!display) return false;
     Target target;
-    if (hasCrtcRandr(display) && findTarget(display, DefaultRootWindow(display), target)) {
-        x = target.crtc->x;
-        y = target.crtc->y;
-    }
+    if (!display || !hasCrtcRandr(display) || !findTarget(display, DefaultRootWindow(display), target)) return false;
+    x = target.crtc->x;
+    y = target.crtc->y;
+    width = int(target.crtc->width);
+    height = int(target.crtc->height);
     return true;
 }
 

@@ -32,9 +32,11 @@ std::string unreachableDisplay();
 // The desktop's size now; false when there is no display to ask.
 bool currentDisplaySize(int& width, int& height);
 
-// Where the output whose mode a change sets starts on the desktop, which may span several
-// outputs; (0, 0) with one output or when there is no display to ask (then false).
-bool currentDisplayOrigin(int& x, int& y);
+// Where the output whose mode a change sets lies on the desktop, which may span several outputs,
+// and its size as the server shows it now. Xwayland changes a mode only for the connection that
+// asked and keeps reporting the output's real size. False, with x and y 0 and the size left as
+// it was, when there is no output to ask or a handler stands in for the server.
+bool currentOutputArea(int& x, int& y, int& width, int& height);
 
 // The mode this run goes back to at its end, and its size: the desktop's mode as found or, while
 // other runs that changed it are still on the screen, the one the first of them found. Counts

@@ -74,10 +74,13 @@ void LumivexApp::prepareSettings(Settings* settings) {
     restoreHeight = desktopKnown ? desktopHeight : chosen->height;
 
     settings->setFrameRate(chosen->frameRate);
-    settings->setWindowSize(chosen->width, chosen->height);
-    // The top-left corner of the output that changed, which need not be the desktop's.
-    int left = 0, top = 0;
-    platform::currentDisplayOrigin(left, top);
+    // The changed output as the server shows it, which need not start at the desktop's corner.
+    // On X11 it has the mode's size. Under Xwayland only our own connection sees the mode, not
+    // the window's, so the window takes the output's real size, which the compositor can show
+    // full screen; a window of the mode's size would stay in the output's corner.
+    int left = 0, top = 0, width = chosen->width, height = chosen->height;
+    platform::currentOutputArea(left, top, width, height);
+    settings->setWindowSize(width, height);
     settings->setWindowPos(left, top);
     hideCursor();
     settings->setResizable(false);

@@ -41,6 +41,12 @@ screenshot_not_blank() {
   [ "$colours" -gt 4 ]
 }
 
+# One frame of what mutter's monitor shows (with_mutter.sh's screen cast) as the PNG file $1.
+screen_cast_frame() {
+  timeout 20 gst-launch-1.0 -q pipewiresrc path="$SCREEN_CAST_NODE" num-buffers=3 ! videoconvert ! \
+    pngenc snapshot=true ! filesink location="$1" && [ -s "$1" ]
+}
+
 # Waits up to $2 seconds for the process to end and puts its status (or "timeout") into
 # exit_status; run it in the shell that started the process, not in a subshell.
 wait_for_exit() {
