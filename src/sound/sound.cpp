@@ -279,7 +279,7 @@ bool System::openOutput(Channel* channel) {
     channel->feed_ = std::move(feed);
     {
         std::lock_guard<std::mutex> lock(channel->mutex_);
-        channel->lastFillNs_ = nowNs();  // the device has deviceStallLimitMs to start asking
+        channel->lastFillNs_ = nowNs();  // the device has openPatienceMs to start asking
     }
     if (!channel->paused_) SDL_PauseAudioDevice(device, 0);
     return true;
