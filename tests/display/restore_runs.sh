@@ -53,16 +53,25 @@ signals)
 early)
     # The signal arrives as soon as the desktop has changed, before the window exists.
     for signal in HUP TERM; do
-        xev -root -event randr 2>/dev/null |
-            { grep -q -m1 RRScreenChangeNotify && kill -"$signal" "$(cat "$work/pid")"; } &
-        watcher=$!
-        sleep 0.5
+        rm -f "$work/pid" "$work/sent"
+        xev -root -event randr -event property 2>/dev/null | tee "$work/xev.$signal" | {
+            grep -q -m1 RRScreenChangeNotify || exit
+            until [ -s "$work/pid" ]; do sleep 0.01; done
+            kill -"$signal" "$(cat "$work/pid")" && echo sent >"$work/sent"
+        } &
+        watcher=$(jobs -p %+)
+        xev_caught_up "$work/xev.$signal" || fail "$signal: xev does not listen"
         start run
         echo "$pid_run" >"$work/pid"
-        ends "$pid_run" "$signal at the first change"
+        sent="the desktop did not change"
+        wait_for_exit "$pid_run" 20 || {
+            [ -s "$work/sent" ] && sent="$signal sent at the change"
+            fail "$signal at the first change: still running after 20 s ($sent)"
+        }
+        [ "$exit_status" -eq 0 ] || fail "$signal at the first change: exit status $exit_status, expected 0"
+        [ -s "$work/sent" ] || fail "$signal at the first change: the run ended by itself; the signal was not sent"
         expect_mode "$original" "after $signal at the first change"
-        kill "$watcher" 2>/dev/null
-        wait "$watcher" 2>/dev/null
+        kill -- -"$watcher" 2>/dev/null
     done
     ;;
 two-runs)
@@ -140,11 +149,15 @@ wayland | mutter)
     [ "$case" = mutter ] && { screen_cast_frame "$work/desktop.png" || fail "no frame of the desktop"; }
     start run
     win=$(find_show_window "$pid_run") || fail "no show"
-    sleep 1
     if [ "$case" = wayland ]; then
-        top=$(timeout 10 weston-debug scene-graph | grep -A1 -m1 '^[[:space:]]*View ')
-        grep -q "top-level window ' Time = " <<<"$top" && grep -q 'position: (0, 0) -> (1024, 768)' <<<"$top" ||
-            fail "the compositor's topmost view is not the show over the output: $top"
+        # The compositor may take a while to put the new window on top, over the output.
+        on_top() { grep -q "top-level window ' Time = " <<<"$top" && grep -q 'position: (0, 0) -> (1024, 768)' <<<"$top"; }
+        for _ in $(seq 1 20); do
+            top=$(timeout 10 weston-debug scene-graph | grep -A1 -m1 '^[[:space:]]*View ')
+            on_top && break
+            sleep 0.5
+        done
+        on_top || fail "the compositor's topmost view is not the show over the output: $top"
     else
         # Outside the 640x480 corner no pixel may still show the desktop as it was.
         corner=(-fill black -draw 'rectangle 0,0 639,479')

@@ -56,12 +56,12 @@ fi
 
 if [ "$window" = none ]; then
     # Every window the program could make is a child of the root: watch for its creation.
-    xev -root -event substructure >"$work/xev" 2>&1 &
+    xev -root -event substructure -event property >"$work/xev" 2>&1 &
     watcher=$!
-    sleep 0.3
+    xev_caught_up "$work/xev" || fail "xev does not listen"
     timeout 20 "$program" 2>"$work/stderr"
     status=$?
-    sleep 0.2
+    xev_caught_up "$work/xev" || fail "xev does not catch up"
     kill $watcher 2>/dev/null; wait $watcher 2>/dev/null
     [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
     # The run's share of the desktop's mode is marked by an override-redirect window that is

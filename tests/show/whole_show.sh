@@ -34,7 +34,6 @@ while kill -0 "$pid" 2>/dev/null; do
       echo "$(date +%s.%N) $fields" >>"$out/changes.txt"
       last=$effect
       if [ -n "${shot[$effect]:-}" ]; then
-        sleep 0.5
         screenshot_not_blank "$out/effect-$effect.png" || shots_ok=0
       fi
     fi

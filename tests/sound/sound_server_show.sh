@@ -118,22 +118,31 @@ case $mode in
     ;;
   server-killed)
     playing
-    read -r time0 wall0 < <(show_time_at "$win") || fail "no show time"
+    # The show's time less the wall clock's (ms, from a fixed start), at the least late of five
+    # titles: a title shows the time its frame started with, so a slow frame makes the clock
+    # look late, never early.
+    wall0=$(date +%s.%N)
+    clock_offset() {
+      local best="" time wall
+      for _ in 1 2 3 4 5; do
+        read -r time wall < <(show_time_at "$win") || fail "no show time $1"
+        best=$(awk -v b="$best" -v t="$time" -v w="$wall" -v w0="$wall0" \
+          'BEGIN { d = t - (w - w0) * 1000; printf "%.0f", (b == "" || d > b) ? d : b }')
+      done
+      echo "$best"
+    }
+    offset0=$(clock_offset "before the kill")
     { kill -9 "$server"; wait "$server"; } 2>/dev/null
-    echo "server killed at show time $time0 ms"
+    echo "server killed"
     # Every second for 20 s: how far the clock has gone from the wall clock since the kill.
     worst=0
     for _ in $(seq 1 20); do
       sleep 1
-      read -r time wall < <(show_time_at "$win") || fail "no show time after the kill"
-      off=$(awk -v t="$time" -v t0="$time0" -v w="$wall" -v w0="$wall0" \
-        'BEGIN { d = (t - t0) - (w - w0) * 1000; printf "%d", d < 0 ? -d : d }')
-      [ "$off" -gt "$worst" ] && worst=$off
+      off=$(($(clock_offset "after the kill") - offset0))
+      (( ${off#-} > ${worst#-} )) && worst=$off
     done
-    awk -v t="$time" -v t0="$time0" -v w="$wall" -v w0="$wall0" \
-      'BEGIN { printf "%.0f ms of show time in %.2f s of wall time; at most %d ms apart\n",
-               t - t0, w - w0, '"$worst"' }'
-    [ "$worst" -le 200 ] || fail "the clock left wall time by $worst ms (over 1 % of 20 s)"
+    echo "over 20 s after the kill the clock was at most $worst ms from wall time (less: behind)"
+    (( ${worst#-} <= 200 )) || fail "the clock left wall time by $worst ms (over 1 % of 20 s)"
     ;;
   busy)
     start_pulse

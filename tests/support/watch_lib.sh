@@ -32,13 +32,33 @@ parse_title() {
   sed -n 's/^ Time = \([0-9]*\) Effect = \(-\{0,1\}[0-9]*\)$/\1 \2/p'
 }
 
-# A screenshot of the whole screen; fails when it is one flat colour.
+# A screenshot of the whole screen; fails when it stays one flat colour for $2 seconds (5 by
+# default): a new effect's first frame takes a while on a busy machine.
 screenshot_not_blank() {
-  local file=$1 colours
-  import -window root "$file" || return 1
-  colours=$(identify -format '%k' "$file")
+  local file=$1 until=$((SECONDS + ${2:-5})) colours
+  while :; do
+    import -window root "$file" || return 1
+    colours=$(identify -format '%k' "$file")
+    [ "$colours" -gt 4 ] || [ "$SECONDS" -ge "$until" ] && break
+    sleep 0.1
+  done
   echo "$file: $colours colours"
   [ "$colours" -gt 4 ]
+}
+
+# Returns once the xev that writes into file $1, started on the root window with "-event
+# property" among its masks, has reported all that happened until now: it has reported a root
+# property changed for that. Called before a program starts, so that the watcher misses nothing
+# of it; after the program, so that the file holds all it did.
+xev_caught_up() {
+  local before i
+  before=$(grep -c LUMIVEX_XEV_MARK "$1" 2>/dev/null)
+  for i in $(seq 1 100); do
+    xprop -root -f LUMIVEX_XEV_MARK 32c -set LUMIVEX_XEV_MARK "$i" 2>/dev/null
+    [ "$(grep -c LUMIVEX_XEV_MARK "$1" 2>/dev/null)" -gt "${before:-0}" ] && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 # One frame of what mutter's monitor shows (with_mutter.sh's screen cast) as the PNG file $1.
